@@ -1,0 +1,73 @@
+# Build helpers shared by every folder.
+
+set(VANTOR_DIST_DIR ${CMAKE_SOURCE_DIR}/dist/Vantor CACHE PATH "program folder laid out for users")
+
+macro(vantor_setup_toolchain)
+  if(VANTOR_TARGET STREQUAL "native")
+    set(VANTOR_WINDOWS OFF)
+    add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+    if(VANTOR_SANITIZE)
+      add_compile_options(-fsanitize=${VANTOR_SANITIZE} -fno-omit-frame-pointer -g)
+      add_link_options(-fsanitize=${VANTOR_SANITIZE})
+    endif()
+  else()
+    set(VANTOR_WINDOWS ON)
+    add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                            _WIN32_WINNT=0x0601 WINVER=0x0601)
+    add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+    # Fully static: no MinGW runtime DLL has to ship beside the programs.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+  endif()
+  if(VANTOR_TARGET STREQUAL "win64")
+    set(VANTOR_BITS 64)
+  elseif(VANTOR_TARGET STREQUAL "win32")
+    set(VANTOR_BITS 32)
+  else()
+    set(VANTOR_BITS 0)
+  endif()
+endmacro()
+
+macro(vantor_setup_googletest)
+  if(BUILD_TESTING)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL SYSTEM)
+    include(GoogleTest)
+  endif()
+endmacro()
+
+# vantor_test(NAME name SOURCES ... [LIBS ...] [LABELS ...] [WORKING_DIRECTORY dir] [TIMEOUT s])
+# One GoogleTest executable; every test case becomes a CTest test, discovered when
+# the tests run (through Wine for the Windows builds).
+function(vantor_test)
+  cmake_parse_arguments(T "" "NAME;WORKING_DIRECTORY;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT BUILD_TESTING)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${T_NAME} PRIVATE
+    VANTOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}" VANTOR_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  if(NOT T_WORKING_DIRECTORY)
+    set(T_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set(labels ${VANTOR_TARGET} ${T_LABELS})
+  gtest_discover_tests(${T_NAME}
+    TEST_PREFIX "${VANTOR_TARGET}."
+    WORKING_DIRECTORY ${T_WORKING_DIRECTORY}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# Copies a built program or library into the user's program folder.
+function(vantor_install_to_dist target)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${VANTOR_DIST_DIR}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${VANTOR_DIST_DIR}/
+    VERBATIM)
+endfunction()

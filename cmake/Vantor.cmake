@@ -55,13 +55,22 @@ function(vantor_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set(labels ${VANTOR_TARGET} ${T_LABELS})
   gtest_discover_tests(${T_NAME}
     TEST_PREFIX "${VANTOR_TARGET}."
     WORKING_DIRECTORY ${T_WORKING_DIRECTORY}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT})
+    PROPERTIES TIMEOUT ${T_TIMEOUT})
+  # Properties handed to gtest_discover_tests lose every list element but the first, so
+  # the labels are set once the cases are known, by a script CTest includes after the
+  # discovery's own.
+  set(labels "${VANTOR_TARGET};${T_LABELS}")
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_labels.cmake)
+  file(WRITE ${script}
+    "if(DEFINED ${T_NAME}_TESTS)\n"
+    "  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES LABELS \"${labels}\")\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
 endfunction()
 
 # Copies a built program or library into the user's program folder.

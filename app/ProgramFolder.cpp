@@ -1,0 +1,14 @@
+#include "app/ProgramFolder.h"
+
+#include "platform/Paths.h"
+
+namespace vantor {
+
+std::wstring ProgramFolderFromPath(const std::wstring& strModulePath) {
+  const std::size_t nSep = strModulePath.find_last_of(L"\\/");
+  return nSep == std::wstring::npos ? std::wstring() : strModulePath.substr(0, nSep + 1);
+}
+
+std::wstring GetProgramFolder() { return ProgramFolderFromPath(GetProgramPath()); }
+
+}  // namespace vantor

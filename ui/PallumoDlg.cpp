@@ -1,0 +1,150 @@
+#include "ui/PallumoDlg.h"
+
+#include <commctrl.h>
+
+#include "Ostrel/Ostrel.h"
+#include "app/FolderTree.h"
+#include "app/Globals.h"
+#include "app/ProgramFolder.h"
+#include "ui/resource.h"
+
+namespace vantor {
+
+namespace {
+
+// The hook library's settings reader: one per program run.
+COstrelConfig g_OstrelConfig;
+
+}  // namespace
+
+CPallumoDlg::CPallumoDlg() : CDialogBase(IDD_VANTOR_DIALOG) {
+  m_hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+}
+
+CPallumoDlg::~CPallumoDlg() = default;
+
+std::wstring CPallumoDlg::TitleForLanguage(const std::wstring& strLanguage) {
+  return strLanguage == L"SimpChinese" ? L"Vantor-免费屏幕录像软件 1.0 Beta1" : L"Vantor 1.0 Beta1";
+}
+
+std::wstring CPallumoDlg::ConfigPath() const { return GetProgramFolder() + L"Config.ini"; }
+
+void CPallumoDlg::StartHookLibrary() {
+  sg_Dll.InitDll();
+  g_OstrelConfig.ReadIniFile();
+  g_OstrelConfig.FixCaptureDir();
+  sg_Config.CopyConfig(g_OstrelConfig);
+  LoadStringA(GetModuleHandleW(nullptr), IDS_WELCOME, sg_ProcStats.m_szWelcome,
+              sizeof(sg_ProcStats.m_szWelcome) - 1);
+  InitCommonControls();
+}
+
+BOOL CPallumoDlg::OnInitDialog() {
+  HMENU hSysMenu = GetSystemMenu(m_hWnd, FALSE);
+  wchar_t szAbout[128] = {};
+  if (hSysMenu && LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, szAbout, 128) > 0) {
+    AppendMenuW(hSysMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(hSysMenu, MF_STRING, 16, szAbout);
+  }
+  if (m_hIcon) {
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  }
+
+  StartHookLibrary();
+
+  m_strOutPut = DefaultOutputFolder();
+  LoadConfig(ConfigPath());
+  SetWindowPos(m_hWnd, m_bWndTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  CreateFolderTree(m_strOutPut);
+
+  const std::wstring strTitle = TitleForLanguage(m_strLanguage);
+  SetWindowTextW(m_hWnd, strTitle.c_str());
+  SetDlgItemTextW(m_hWnd, IDC_TITLE, strTitle.c_str());
+
+  SaveConfig(ConfigPath());
+  return TRUE;
+}
+
+void CPallumoDlg::OnCommand(WORD wId, WORD wCode, HWND hControl) {
+  if (wCode != BN_CLICKED) return;
+  switch (wId) {
+    case IDC_CLOSE_BUTTON:
+      PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+      break;
+    case IDC_HIDE_BUTTON:
+      PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+      break;
+    case IDCANCEL:  // Escape closes the program the same way as its close button.
+      PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+      break;
+    default:
+      break;
+  }
+}
+
+bool CPallumoDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pResult) {
+  switch (uMsg) {
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+        ShowWindow(m_hWnd, SW_HIDE);
+        *pResult = TRUE;
+        return true;
+      }
+      return false;
+    case WM_LBUTTONDOWN:
+      // Any free point of the surface drags the window.
+      PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+      *pResult = TRUE;
+      return true;
+    case WM_QUERYDRAGICON:
+      *pResult = reinterpret_cast<INT_PTR>(m_hIcon);
+      return true;
+    default:
+      if (uMsg == WM_USER_APPLY_MSG) {
+        ApplySettings();
+        SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, 0);
+        *pResult = TRUE;
+        return true;
+      }
+      return false;
+  }
+}
+
+void CPallumoDlg::WriteHelperCommand(const char* pszLine) {
+  if (!m_hHelperStdinWrite) return;
+  DWORD dwWritten = 0;
+  WriteFile(m_hHelperStdinWrite, pszLine, static_cast<DWORD>(lstrlenA(pszLine)), &dwWritten, nullptr);
+}
+
+void CPallumoDlg::ApplySettings() {
+  // The option pages add their values here as they arrive; until then the members
+  // hold what was loaded.
+  const std::size_t nFolderEnd = g_strLanguageFile.rfind(L'\\');
+  const std::wstring strLanguageFolder =
+      nFolderEnd == std::wstring::npos ? std::wstring() : g_strLanguageFile.substr(0, nFolderEnd + 1);
+  g_strLanguageFile = strLanguageFolder + m_strLanguage + L".ini";
+  CreateFolderTree(m_strOutPut);
+  SaveConfig(ConfigPath());
+}
+
+void CPallumoDlg::OnClose() {
+  if (g_bWow64) WriteHelperCommand("quit\r\n");
+  sg_Dll.DestroyDll();
+  ApplySettings();
+  EndDialog(m_hWnd, IDCANCEL);
+}
+
+void CPallumoDlg::OnDestroy() {
+  if (g_bWow64 && m_nHelperPid != -1) {
+    if (HANDLE hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, static_cast<DWORD>(m_nHelperPid))) {
+      TerminateProcess(hProcess, 0);
+      WriteHelperCommand("quit\r\n");
+      WaitForSingleObject(hProcess, INFINITE);
+      CloseHandle(hProcess);
+    }
+  }
+}
+
+}  // namespace vantor

@@ -1,0 +1,16 @@
+// Resource ids of Vantor.exe.
+#pragma once
+
+#define IDR_MAINFRAME 128
+#define IDD_VANTOR_DIALOG 102
+#define IDS_ABOUTBOX 101
+#define IDS_WELCOME 102
+
+#define IDC_RECORD 1213
+#define IDC_PAUSE 1008
+#define IDC_STOP 1006
+#define IDC_HELP_BUTTON 1009
+#define IDC_CLOSE_BUTTON 1073
+#define IDC_HIDE_BUTTON 1074
+#define IDC_TITLE 1122
+#define IDC_TAB_PLACEHOLDER 1217

@@ -1,0 +1,32 @@
+// One VantorRec recording on the program's engine: the source's frames go through
+// g_EncoderThread (frame buffer, pending counter, encoder thread) into g_Recorder, and
+// an audio source writes into g_Recorder from its own thread.
+#pragma once
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+#include "cli/RecOptions.h"
+
+namespace vantor {
+
+struct RecOutcome {
+  int nExit = 1;           // 0 recorded; 1 could not record
+  std::string strPath;     // UTF-8: the file written
+  std::string strError;    // one line for the user when nExit != 0
+  std::uint32_t nFrames = 0;  // video frames in the file
+  double dSeconds = 0;        // from the start of the encoder to the file's close
+  double dCpuSeconds = 0;     // processor time of the whole process meanwhile
+};
+
+RecOutcome RunRecording(const RecOptions& options);
+
+// The file name for a recording started at local time tm plus nTenths tenths of a
+// second, in strFolder: FOLDER\YYYYMMDD-HHMMSSt.avi (with '/' natively). A separator
+// is added unless the folder ends in one.
+std::string MakeRecordingPath(const std::string& strFolder, const std::tm& local, int nTenths);
+
+// Ends a running recording early, as Ctrl+C does: the file is finished normally.
+void RequestRecordingStop();
+
+}  // namespace vantor

@@ -1,0 +1,143 @@
+#include "cli/Sources.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <mutex>
+#include <condition_variable>
+#include <thread>
+#include <vector>
+
+#include "cli/TestPattern.h"
+
+namespace vantor {
+namespace {
+
+class CTestPatternSource final : public IVideoSource {
+ public:
+  bool Open(const RecOptions& options, std::string* /*pError*/) override {
+    m_Format = {};
+    m_Format.biSize = sizeof m_Format;
+    m_Format.biWidth = options.nWidth;
+    m_Format.biHeight = options.nHeight;
+    m_Format.biPlanes = 1;
+    m_Format.biBitCount = 24;
+    m_Format.biSizeImage = DibRowBytes(options.nWidth) * static_cast<std::uint32_t>(options.nHeight);
+    return true;
+  }
+  const BitmapInfoHeader& get_Format() const override { return m_Format; }
+  bool Grab(std::uint8_t* pDest, std::uint32_t nFrame) override {
+    DrawTestPattern(pDest, m_Format.biWidth, m_Format.biHeight, DibRowBytes(m_Format.biWidth), nFrame);
+    return true;
+  }
+
+ private:
+  BitmapInfoHeader m_Format{};
+};
+
+// A 440 Hz tone, 48,000 Hz, 16 bits, stereo, written every 20 ms up to the recording's
+// clock, so that the sound lasts exactly as long as the recording.
+class CToneSource final : public IAudioSource {
+ public:
+  ~CToneSource() override { Stop(); }
+
+  bool Open(const RecOptions& /*options*/, std::string* /*pError*/) override {
+    m_Format = {1, 2, 48000, 48000 * 4, 4, 16, 0};
+    return true;
+  }
+  const WaveFormatEx& get_Format() const override { return m_Format; }
+
+  bool Start(AudioSink sink, std::string* pError) override {
+    Stop();
+    m_Sink = std::move(sink);
+    m_nWritten = 0;
+    m_bStop = false;
+    try {
+      m_Thread = std::thread([this] { Run(); });
+    } catch (const std::exception&) {
+      *pError = "the tone thread cannot be started";
+      return false;
+    }
+    return true;
+  }
+
+  void Stop() override {
+    {
+      std::lock_guard<std::mutex> lock(m_Lock);
+      m_bStop = true;
+    }
+    m_Wake.notify_all();
+    if (m_Thread.joinable()) m_Thread.join();
+  }
+
+ private:
+  void Run() {
+    for (;;) {
+      bool bStop;
+      {
+        std::unique_lock<std::mutex> lock(m_Lock);
+        m_Wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_bStop; });
+        bStop = m_bStop;
+      }
+      WriteUpTo(m_Sink.fnClock());
+      if (bStop) return;
+    }
+  }
+
+  void WriteUpTo(double dSeconds) {
+    const std::int64_t nTarget = static_cast<std::int64_t>(std::floor(dSeconds * m_Format.nSamplesPerSec));
+    while (m_nWritten < nTarget) {
+      // At most half a second per block, as a sound card would deliver it.
+      const std::int64_t nCount = std::min<std::int64_t>(nTarget - m_nWritten, m_Format.nSamplesPerSec / 2);
+      m_Block.resize(static_cast<std::size_t>(nCount) * 2);
+      for (std::int64_t i = 0; i < nCount; ++i) {
+        const double t = static_cast<double>(m_nWritten + i) / m_Format.nSamplesPerSec;
+        const auto v = static_cast<std::int16_t>(std::lround(8000.0 * std::sin(2 * 3.14159265358979 * 440.0 * t)));
+        m_Block[2 * i] = m_Block[2 * i + 1] = v;
+      }
+      m_Sink.fnWrite(m_Block.data(), static_cast<std::uint32_t>(nCount * m_Format.nBlockAlign));
+      m_nWritten += nCount;
+    }
+  }
+
+  WaveFormatEx m_Format{};
+  AudioSink m_Sink;
+  std::int64_t m_nWritten = 0;
+  std::vector<std::int16_t> m_Block;
+  std::thread m_Thread;
+  std::mutex m_Lock;
+  std::condition_variable m_Wake;
+  bool m_bStop = false;
+};
+
+}  // namespace
+
+const std::vector<SourceEntry>& GetVideoSources() {
+  static const std::vector<SourceEntry> entries = {
+      {"testpattern", "a moving test picture with the frame number drawn in",
+       [] { return std::unique_ptr<IVideoSource>(new CTestPatternSource); }, nullptr},
+  };
+  return entries;
+}
+
+const std::vector<SourceEntry>& GetAudioSources() {
+  static const std::vector<SourceEntry> entries = {
+      {"tone", "a 440 Hz tone, PCM 48,000 Hz 16-bit stereo", nullptr,
+       [] { return std::unique_ptr<IAudioSource>(new CToneSource); }},
+  };
+  return entries;
+}
+
+std::unique_ptr<IVideoSource> CreateVideoSource(const std::string& strName) {
+  for (const SourceEntry& e : GetVideoSources())
+    if (strName == e.szName && e.fnVideo) return e.fnVideo();
+  return nullptr;
+}
+
+std::unique_ptr<IAudioSource> CreateAudioSource(const std::string& strName) {
+  for (const SourceEntry& e : GetAudioSources())
+    if (strName == e.szName && e.fnAudio) return e.fnAudio();
+  return nullptr;
+}
+
+}  // namespace vantor

@@ -1,0 +1,63 @@
+// What VantorRec records from. A video source delivers frames in the layout of the
+// program's screen grabs (bottom-up 24-bit BGR rows, each a multiple of 4 bytes); an
+// audio source writes blocks from a thread of its own, as the program's sound readers
+// do. Sources are found by name in a registry; a platform adds its own (the screen and
+// the sound devices on Windows) by adding entries.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/RecOptions.h"
+#include "media/AVITypes.h"
+
+namespace vantor {
+
+class IVideoSource {
+ public:
+  virtual ~IVideoSource() = default;
+  // Fixes the frame format (the first grab's header). False with *pError on failure.
+  virtual bool Open(const RecOptions& options, std::string* pError) = 0;
+  virtual const BitmapInfoHeader& get_Format() const = 0;
+  // Fills frame nFrame (counted from 0) into pDest: get_Format().biSizeImage bytes.
+  virtual bool Grab(std::uint8_t* pDest, std::uint32_t nFrame) = 0;
+  virtual void Close() {}
+};
+
+// Where an audio source's blocks go, and the recording's clock: seconds of media
+// recorded so far, never beyond the recording's length.
+struct AudioSink {
+  std::function<void(const void* pData, std::uint32_t nBytes)> fnWrite;
+  std::function<double()> fnClock;
+};
+
+class IAudioSource {
+ public:
+  virtual ~IAudioSource() = default;
+  virtual bool Open(const RecOptions& options, std::string* pError) = 0;
+  virtual const WaveFormatEx& get_Format() const = 0;
+  // Starts writing blocks to the sink from a thread of its own.
+  virtual bool Start(AudioSink sink, std::string* pError) = 0;
+  // Writes what is left up to the clock's final value and returns once no more writes
+  // can happen.
+  virtual void Stop() = 0;
+};
+
+struct SourceEntry {
+  const char* szName;
+  const char* szDescription;
+  std::function<std::unique_ptr<IVideoSource>()> fnVideo;  // null for audio sources
+  std::function<std::unique_ptr<IAudioSource>()> fnAudio;  // null for video sources
+};
+
+// The sources of this platform.
+const std::vector<SourceEntry>& GetVideoSources();
+const std::vector<SourceEntry>& GetAudioSources();  // "none" is not listed: it has no source
+
+std::unique_ptr<IVideoSource> CreateVideoSource(const std::string& strName);
+// Null for "none" and for unknown names.
+std::unique_ptr<IAudioSource> CreateAudioSource(const std::string& strName);
+
+}  // namespace vantor

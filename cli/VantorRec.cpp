@@ -1,0 +1,90 @@
+// VantorRec: records from the command line with the engine of the program, for scripts.
+//
+//   VantorRec --source testpattern --size 1280x720 --fps 30 --duration 5 --out DIR
+//
+// Prints the recorded file's path and exits 0; a bad argument gets one line (the reason
+// and the usage) on standard error and exit status 2; a recording that cannot be made, a line saying
+// why and status 1.
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/RecOptions.h"
+#include "cli/RecSession.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace {
+
+void OnInterrupt(int) { vantor::RequestRecordingStop(); }
+
+// Text goes out as UTF-8; a Windows console gets it as wide characters so that any
+// name shows, whatever its code page.
+void Print(std::FILE* pStream, const std::string& strText) {
+#if defined(_WIN32)
+  const HANDLE hOut = ::GetStdHandle(pStream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  DWORD dwMode;
+  if (hOut != INVALID_HANDLE_VALUE && ::GetConsoleMode(hOut, &dwMode)) {
+    const int nChars = ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), static_cast<int>(strText.size()), nullptr, 0);
+    std::wstring strWide(static_cast<std::size_t>(nChars > 0 ? nChars : 0), L'\0');
+    if (nChars > 0)
+      ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), static_cast<int>(strText.size()), strWide.data(), nChars);
+    DWORD dwWritten;
+    std::fflush(pStream);
+    ::WriteConsoleW(hOut, strWide.data(), static_cast<DWORD>(strWide.size()), &dwWritten, nullptr);
+    return;
+  }
+#endif
+  std::fwrite(strText.data(), 1, strText.size(), pStream);
+  std::fflush(pStream);
+}
+
+int Run(const std::vector<std::string>& args) {
+  vantor::RecOptions options;
+  std::string strError;
+  if (!vantor::ParseRecOptions(args, &options, &strError)) {
+    Print(stderr, "VantorRec: " + strError + "; " + vantor::GetRecUsage() + "\n");
+    return 2;
+  }
+  if (options.bHelp) {
+    Print(stdout, vantor::GetRecHelp());
+    return 0;
+  }
+  std::signal(SIGINT, OnInterrupt);
+  const vantor::RecOutcome outcome = vantor::RunRecording(options);
+  if (outcome.nExit != 0) {
+    Print(stderr, "VantorRec: " + outcome.strError + "\n");
+    return outcome.nExit;
+  }
+  Print(stdout, outcome.strPath + "\n");
+  if (options.bStats) {
+    char szLine[200];
+    std::snprintf(szLine, sizeof szLine, "stats: frames=%u seconds=%.3f fps=%.1f cpu_seconds=%.3f\n",
+                  static_cast<unsigned>(outcome.nFrames), outcome.dSeconds,
+                  outcome.dSeconds > 0 ? outcome.nFrames / outcome.dSeconds : 0.0, outcome.dCpuSeconds);
+    Print(stderr, szLine);
+  }
+  return 0;
+}
+
+}  // namespace
+
+#if defined(_WIN32)
+// The wide command line, so that folder names outside the ANSI code page arrive whole.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    const int nBytes = ::WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string str(static_cast<std::size_t>(nBytes > 0 ? nBytes : 1), '\0');
+    if (nBytes > 0) ::WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, str.data(), nBytes, nullptr, nullptr);
+    str.resize(str.size() - 1);
+    args.push_back(str);
+  }
+  return Run(args);
+}
+#else
+int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif

@@ -1,0 +1,167 @@
+// The recorder of a screen recording: Xvid video and the sound of one audio source in
+// one AVI file. One instance, g_Recorder, serves the program; tests make their own.
+//
+// A recording, with the thread each call belongs to:
+//   Reset()                          recording thread
+//   SetAudioFormat(&wfx)             recording thread
+//   SetVideoFormat(&bih)             recording thread
+//   CreateEncoder(w, h, fps)         recording thread; fails when Xvid is unusable
+//   Open(L"file.avi")                recording thread; refuses without an encoder
+//   EncodeFrame(bits, bytes, n)      encoder thread
+//   WriteAudio(data, bytes)          audio thread
+//   Close()                          encoder thread
+//
+// Every call may come from any thread: the encoder and the writer each have a lock, so
+// the audio thread's chunks and the encoder thread's frames and Close never meet inside
+// the writer. Encoding itself runs outside the writer's lock, so sound is never held up
+// by a slow frame.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "media/AVIOutputFile.h"
+#include "media/AVITypes.h"
+#include "media/XvidApi.h"
+#include "media/XvidLibrary.h"
+#include "platform/Types.h"
+
+namespace vantor {
+
+// Open's answer to a frame rate that is not above 0 (no file is created).
+constexpr Result kRecorderNoFrameRate = static_cast<Result>(0x80040007u);
+// Open's answer when no encoder was created: no file is created.
+constexpr Result kRecorderNoEncoder = static_cast<Result>(0x80040008u);
+
+// WAVEFORMATEXTENSIBLE: what WASAPI mix formats usually are.
+#pragma pack(push, 2)
+struct WaveFormatExtensible {
+  WaveFormatEx Format;
+  std::uint16_t wValidBitsPerSample;
+  std::uint32_t dwChannelMask;
+  std::uint8_t SubFormat[16];
+};
+#pragma pack(pop)
+static_assert(sizeof(WaveFormatExtensible) == 40);
+
+constexpr std::uint16_t kWaveFormatPcm = 1;
+constexpr std::uint16_t kWaveFormatIeeeFloat = 3;
+constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
+constexpr std::uint16_t kWaveFormatUnknown = 0xFFFF;
+
+class CAviRecorder {
+ public:
+  // The Xvid output buffer's size at least; larger frames get a larger buffer.
+  static constexpr std::uint32_t kEncodedFrameBytes = 5000000;
+
+  // pFileSystem: where files are created (null: the platform's).
+  explicit CAviRecorder(CFileSystem* pFileSystem = nullptr);
+  CAviRecorder(const CAviRecorder&) = delete;
+  CAviRecorder& operator=(const CAviRecorder&) = delete;
+  // Closes a file that is still open and releases the encoder.
+  ~CAviRecorder();
+
+  // Where the encoder comes from; null restores the platform's library. Only between
+  // recordings.
+  void SetBinding(std::unique_ptr<CXvidBinding> pBinding);
+
+  // Back to no file. A file still open (a recording never closed) is cut where its data
+  // ends. An encoder left from before is released.
+  Result Reset();
+  // The sound's format; null stores the unknown tag 0xFFFF. An extensible format is
+  // stored under the plain tag of its sub-format (PCM 1, float 3) so that every reader
+  // understands the 18-byte format block.
+  Result SetAudioFormat(const WaveFormatEx* pFormat);
+  // The captured frames' header (40 bytes, no colour table).
+  Result SetVideoFormat(const BitmapInfoHeader* pHeader);
+  // Binds Xvid and creates the encoder. kInvalidArg for a frame rate not above 0 (nothing
+  // is bound then); a binding or creation failure leaves no encoder, and
+  // get_ErrorMessage() says what to tell the user.
+  Result CreateEncoder(std::int32_t nWidth, std::int32_t nHeight, double dFramesPerSecond);
+  // Fills the stream headers and creates the file. kRecorderNoFrameRate or
+  // kRecorderNoEncoder without creating anything; kFail when the file cannot be
+  // created.
+  Result Open(const wchar_t* szFileName);
+  Result OpenUtf8(const std::string& strFileName);
+  // Encodes one frame (bottom-up BGR rows, each a multiple of 4 bytes) and writes it
+  // nRepeat times; counts nRepeat frames. Nothing happens without an open file. A frame
+  // the encoder fails on still takes its places in the stream, as empty chunks (a
+  // player shows the previous picture again), and the next frame is coded as a key
+  // frame so that pictures after the failure decode. kFail then; otherwise 0.
+  Result EncodeFrame(const void* pBits, std::int32_t nBytes, std::int32_t nRepeat);
+  // One audio chunk; nothing without an open file.
+  Result WriteAudio(const void* pData, std::uint32_t nBytes);
+  // Finishes the file and releases the encoder. kFail when the file could not be
+  // finished (it is then cut where its data ends and closed).
+  Result Close();
+
+  // The file is open for writing.
+  bool IsOpen() const;
+  // The reason the last CreateEncoder or Open failed, in words for the user; empty
+  // after success.
+  std::string get_ErrorMessage() const;
+  // A write to the file failed during this recording (the file then ends early).
+  bool get_WriteFailed() const;
+  // Video frames written so far in this recording.
+  std::uint32_t get_FramesWritten() const;
+  // Encode calls the library failed during this recording.
+  std::uint32_t get_EncodeFailures() const;
+
+  const BitmapInfoHeader& get_VideoFormat() const { return m_VideoFormat; }
+  const WaveFormatEx& get_AudioFormat() const { return m_AudioFormat; }
+  double get_FrameRate() const { return m_dFrameRate; }
+
+ private:
+  void ReleaseEncoder();  // under m_EncoderLock
+  Result OpenFileLocked(const std::string& strUtf8);
+
+  double m_dFrameRate = 0;
+  BitmapInfoHeader m_VideoFormat{};
+  WaveFormatEx m_AudioFormat{};
+  std::uint32_t m_dwAudioFormatPad = 0;
+
+  // Lock order: m_EncoderLock before m_WriterLock.
+  mutable std::mutex m_EncoderLock;
+  mutable std::mutex m_WriterLock;
+  AVIOutputFile m_Writer;  // under m_WriterLock
+
+  std::unique_ptr<CXvidBinding> m_pBinding;
+  bool m_bBound = false;
+  xvid::EntryPoints m_Entries;
+  xvid::GlobalInit m_GlobalInit{};
+  void* m_hEncoder = nullptr;
+  xvid::EncCreate m_Create{};
+  xvid::EncFrame m_Frame{};
+  xvid::EncStats m_Stats{};
+  xvid::EncPlugin m_aPlugins[3]{};
+  xvid::PluginSingle m_PluginSingle{};
+  std::unique_ptr<std::uint8_t[]> m_pEncodedFrame;
+  std::uint32_t m_nEncodedFrameBytes = 0;
+  // The library failed on the last frame: code the next one whole.
+  bool m_bForceKeyFrame = false;
+  std::uint32_t m_nEncodeFailures = 0;
+
+  Result m_nLastError = kOk;
+  std::string m_strError;
+};
+
+// Sets the video stream's rate and scale so that its frames last exactly as long as
+// the sound that was written (to well within one frame): the capture clock is only as
+// good as the sleeps, the sound card's clock is the true one. A file without sound or
+// without frames keeps the rate it was opened with. The writer calls it at close.
+void FitVideoRateToAudio(AVIVideoOutputStream& video, const AVIAudioOutputStream& audio);
+// The arithmetic of it: the rate and scale (each at most 0x7FFFFFFF, as readers keep
+// them signed) that make nFrames last as long as nAudioLength blocks at nAudioRate /
+// nAudioScale. False, with nothing set, when there is nothing to fit.
+bool FitFrameRate(std::uint32_t nFrames, std::uint32_t nAudioLength, std::uint32_t nAudioRate,
+                  std::uint32_t nAudioScale, std::uint32_t* pRate, std::uint32_t* pScale);
+
+// The program's recorder.
+extern CAviRecorder g_Recorder;
+
+// Text for the file API: wide (UTF-16 on Windows, UTF-32 elsewhere) to UTF-8. Unpaired
+// surrogates become U+FFFD.
+std::string Utf8FromWide(const wchar_t* sz);
+
+}  // namespace vantor

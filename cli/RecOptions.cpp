@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "cli/ScreenRecording.h"
 #include "cli/Sources.h"
 
 namespace vantor {
@@ -48,6 +49,25 @@ bool IsListed(const std::vector<SourceEntry>& entries, const std::string& strNam
   return false;
 }
 
+// The video sources the command line offers: the registry's, and the screen where it
+// can be recorded (it runs the program's capture loop, not through a source object).
+std::string VideoSourceNames(const char* szSeparator) {
+  return Names(GetVideoSources(), IsScreenSourceAvailable() ? kScreenSourceName : nullptr, szSeparator);
+}
+
+bool IsVideoSource(const std::string& strName) {
+  return IsListed(GetVideoSources(), strName) || (IsScreenSourceAvailable() && strName == kScreenSourceName);
+}
+
+// A signed whole number of at most 9 digits.
+bool ParseCoordinate(const std::string& str, std::int32_t* pValue) {
+  const bool bNegative = !str.empty() && str[0] == '-';
+  std::int64_t n = 0;
+  if (!ParseWhole(bNegative ? str.substr(1) : str, 0, 999999999, &n)) return false;
+  *pValue = static_cast<std::int32_t>(bNegative ? -n : n);
+  return true;
+}
+
 constexpr std::int32_t kMinSide = 16;
 constexpr std::int32_t kMaxSide = 8192;
 
@@ -61,8 +81,8 @@ const std::vector<OptionDef>& GetOptionDefs() {
   static const std::vector<OptionDef> defs = {
       {"source", true,
        [](const std::string& v, RecOptions* p, std::string* e) {
-         if (!IsListed(GetVideoSources(), v)) {
-           *e = "unknown --source '" + v + "' (available: " + Names(GetVideoSources(), nullptr) + ")";
+         if (!IsVideoSource(v)) {
+           *e = "unknown --source '" + v + "' (available: " + VideoSourceNames(", ") + ")";
            return false;
          }
          p->strSource = v;
@@ -151,6 +171,42 @@ const std::vector<OptionDef>& GetOptionDefs() {
          p->strSaveFrames = v;
          return true;
        }},
+      {"rect", true,
+       [](const std::string& v, RecOptions* p, std::string* e) {
+         std::int32_t a[4];
+         std::vector<std::string> parts(1);
+         for (char c : v) {
+           if (c == ',')
+             parts.emplace_back();
+           else
+             parts.back() += c;
+         }
+         bool bOk = parts.size() == 4;
+         for (std::size_t i = 0; bOk && i < 4; ++i) bOk = ParseCoordinate(parts[i], &a[i]);
+         const std::int64_t w = bOk ? static_cast<std::int64_t>(a[2]) - a[0] + 1 : 0;
+         const std::int64_t h = bOk ? static_cast<std::int64_t>(a[3]) - a[1] + 1 : 0;
+         if (!bOk || w < kMinSide || h < kMinSide || w > kMaxSide || h > kMaxSide) {
+           *e = "--rect wants LEFT,TOP,RIGHT,BOTTOM (right and bottom inclusive), " + std::to_string(kMinSide) +
+                " to " + std::to_string(kMaxSide) + " pixels each way (got '" + v + "')";
+           return false;
+         }
+         p->bHasRect = true;
+         p->nRectLeft = a[0];
+         p->nRectTop = a[1];
+         p->nRectRight = a[2];
+         p->nRectBottom = a[3];
+         return true;
+       }},
+      {"fullscreen", false,
+       [](const std::string&, RecOptions* p, std::string*) {
+         p->bFullscreen = true;
+         return true;
+       }},
+      {"commands", false,
+       [](const std::string&, RecOptions* p, std::string*) {
+         p->bCommands = true;
+         return true;
+       }},
       {"stats", false,
        [](const std::string&, RecOptions* p, std::string*) {
          p->bStats = true;
@@ -175,6 +231,7 @@ std::int64_t RecOptions::get_FrameCount() const {
 bool ParseRecOptions(const std::vector<std::string>& args, RecOptions* pOptions, std::string* pError) {
   RecOptions options;
   bool bDuration = false;
+  std::vector<std::string> given;  // option names, as they came
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& strArg = args[i];
     if (strArg == "-h" || strArg == "/?") {
@@ -211,6 +268,7 @@ bool ParseRecOptions(const std::vector<std::string>& args, RecOptions* pOptions,
     }
     if (!pDef->fnApply(strValue, &options, pError)) return false;
     if (strName == "duration") bDuration = true;
+    given.push_back(strName);
   }
   if (options.bHelp) {
     *pOptions = options;
@@ -219,6 +277,25 @@ bool ParseRecOptions(const std::vector<std::string>& args, RecOptions* pOptions,
   if (bDuration && options.nFrames > 0) {
     *pError = "give either --duration or --frames, not both";
     return false;
+  }
+  auto isGiven = [&given](const char* szName) { return std::find(given.begin(), given.end(), szName) != given.end(); };
+  if (options.strSource == kScreenSourceName) {
+    // The screen is recorded in real time for a duration, from a rectangle of it.
+    for (const char* szName : {"size", "frames", "pace", "save-frames"})
+      if (isGiven(szName)) {
+        *pError = std::string("--") + szName + " does not apply to --source screen (it records --rect or --fullscreen for --duration seconds)";
+        return false;
+      }
+    if (options.bHasRect && options.bFullscreen) {
+      *pError = "give either --rect or --fullscreen, not both";
+      return false;
+    }
+  } else {
+    for (const char* szName : {"rect", "fullscreen", "commands"})
+      if (isGiven(szName)) {
+        *pError = std::string("--") + szName + " applies to --source screen only";
+        return false;
+      }
   }
   if (options.strOutDir.empty()) {
     *pError = "--out FOLDER is required";
@@ -229,9 +306,10 @@ bool ParseRecOptions(const std::vector<std::string>& args, RecOptions* pOptions,
 }
 
 std::string GetRecUsage() {
-  return "usage: VantorRec --out FOLDER [--source " + Names(GetVideoSources(), nullptr, "|") +
+  return "usage: VantorRec --out FOLDER [--source " + VideoSourceNames("|") +
          "] [--size WxH] [--fps N] [--duration SECONDS | --frames N] [--audio " +
-         Names(GetAudioSources(), "none", "|") + "] [--pace real|max] [--save-frames FILE] [--stats]";
+         Names(GetAudioSources(), "none", "|") + "] [--pace real|max] [--save-frames FILE] [--stats]" +
+         (IsScreenSourceAvailable() ? " [--rect L,T,R,B | --fullscreen] [--commands]" : "");
 }
 
 std::string GetRecHelp() {
@@ -248,9 +326,19 @@ std::string GetRecHelp() {
       "  --pace real|max   real: frames at the frame rate; max: as fast as the encoder goes\n"
       "  --save-frames F   also write every frame handed to the encoder to F, raw\n"
       "                    (bgr24, top row first), for comparing with the decoded file\n"
-      "  --stats           print frames, seconds and processor time to standard error\n\n"
-      "Sources:\n";
+      "  --stats           print frames, seconds and processor time to standard error\n";
+  if (IsScreenSourceAvailable())
+    str +=
+        "  --rect L,T,R,B    --source screen: the area, right and bottom inclusive\n"
+        "  --fullscreen      --source screen: the whole primary screen (the default)\n"
+        "  --commands        --source screen: read 'pause', 'record' and 'stop' lines from\n"
+        "                    standard input, as the Pause, Record and Stop buttons; each is\n"
+        "                    answered with a 'state: ...' line on standard error\n";
+  str += "\nSources:\n";
   for (const SourceEntry& e : GetVideoSources()) str += "  " + std::string(e.szName) + ": " + e.szDescription + "\n";
+  if (IsScreenSourceAvailable())
+    str += std::string("  ") + kScreenSourceName +
+           ": the screen, through the program's own capture loop, with the recording border and the cursor\n";
   for (const SourceEntry& e : GetAudioSources())
     str += "  --audio " + std::string(e.szName) + ": " + e.szDescription + "\n";
   str += "\nExit status: 0 recorded, 1 could not record, 2 bad arguments.\n";

@@ -26,6 +26,13 @@ struct RecOptions {
   std::string strSaveFrames;  // UTF-8; empty: none
   bool bStats = false;  // --stats: timing and processor time on standard error
   bool bHelp = false;
+  // --source screen: --rect L,T,R,B (inclusive screen coordinates) or --fullscreen
+  // (the default): the area to record.
+  bool bHasRect = false;
+  std::int32_t nRectLeft = 0, nRectTop = 0, nRectRight = 0, nRectBottom = 0;
+  bool bFullscreen = false;
+  // --commands: "pause", "record" and "stop" lines on standard input.
+  bool bCommands = false;
 
   // Frames to record: --frames, or the duration at the frame rate.
   std::int64_t get_FrameCount() const;

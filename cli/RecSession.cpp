@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/ScreenRecording.h"
 #include "cli/Sources.h"
 #include "cli/TestPattern.h"
 #include "media/AviRecorder.h"
@@ -98,6 +99,7 @@ double ProcessCpuSeconds() {
 void RequestRecordingStop() {
   s_bStopRequested = true;
   g_FrameBuffer.Wake();
+  RequestScreenRecordingStop();
 }
 
 std::string MakeRecordingPath(const std::string& strFolder, const std::tm& local, int nTenths) {
@@ -113,6 +115,9 @@ std::string MakeRecordingPath(const std::string& strFolder, const std::tm& local
 }
 
 RecOutcome RunRecording(const RecOptions& options) {
+  // The screen is recorded by the program's own capture loop, not through a source.
+  if (options.strSource == kScreenSourceName) return RunScreenRecording(options);
+
   RecOutcome outcome;
   s_bStopRequested = false;
 

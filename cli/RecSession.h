@@ -17,6 +17,11 @@ struct RecOutcome {
   std::uint32_t nFrames = 0;  // video frames in the file
   double dSeconds = 0;        // from the start of the encoder to the file's close
   double dCpuSeconds = 0;     // processor time of the whole process meanwhile
+  // --source screen: frames grabbed and handed to the encoder, grabs that gave no
+  // frame, and the time from the first grab to the end of the last.
+  std::uint32_t nGrabs = 0;
+  std::uint32_t nSkipped = 0;
+  double dLoopSeconds = 0;
 };
 
 RecOutcome RunRecording(const RecOptions& options);

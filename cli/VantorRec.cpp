@@ -1,6 +1,8 @@
 // VantorRec: records from the command line with the engine of the program, for scripts.
 //
 //   VantorRec --source testpattern --size 1280x720 --fps 30 --duration 5 --out DIR
+//   VantorRec --source screen --rect 100,100,739,579 --fps 30 --duration 5 --out DIR
+//                                  (Windows: the program's own capture loop and border)
 //
 // Prints the recorded file's path and exits 0; a bad argument gets one line (the reason
 // and the usage) on standard error and exit status 2; a recording that cannot be made, a line saying
@@ -66,6 +68,14 @@ int Run(const std::vector<std::string>& args) {
                   static_cast<unsigned>(outcome.nFrames), outcome.dSeconds,
                   outcome.dSeconds > 0 ? outcome.nFrames / outcome.dSeconds : 0.0, outcome.dCpuSeconds);
     Print(stderr, szLine);
+    if (options.strSource == "screen") {
+      // The capture loop's own figures: grabs made, grabs that gave no frame, and the
+      // grab rate over the loop's running time (pauses included).
+      std::snprintf(szLine, sizeof szLine, "capture: grabs=%u skipped=%u loop_seconds=%.3f grab_rate=%.2f\n",
+                    static_cast<unsigned>(outcome.nGrabs), static_cast<unsigned>(outcome.nSkipped),
+                    outcome.dLoopSeconds, outcome.dLoopSeconds > 0 ? outcome.nGrabs / outcome.dLoopSeconds : 0.0);
+      Print(stderr, szLine);
+    }
   }
   return 0;
 }

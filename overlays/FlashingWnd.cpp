@@ -1,0 +1,218 @@
+#include "overlays/FlashingWnd.h"
+
+#include "overlays/BorderGeometry.h"
+
+namespace vantor {
+
+std::atomic<CFlashingWnd*> g_BorderWnd{nullptr};
+POINT g_DragStart{};
+std::int32_t g_BorderDragging = 0;
+HCURSOR g_DragCursor = nullptr;
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"VantorFlashingWnd";
+
+bool RegisterBorderClass(HINSTANCE hInstance) {
+  WNDCLASSEXW wc{};
+  if (::GetClassInfoExW(hInstance, kClassName, &wc)) return true;
+  wc = {};
+  wc.cbSize = sizeof wc;
+  wc.style = 0;
+  wc.lpfnWndProc = ::DefWindowProcW;  // replaced per window in Create
+  wc.hInstance = hInstance;
+  wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = nullptr;  // the marks are painted by PaintBorder alone
+  wc.lpszClassName = kClassName;
+  return ::RegisterClassExW(&wc) != 0;
+}
+
+HRGN MakeRect(const EdgeRect& rc) { return ::CreateRectRgn(rc.left, rc.top, rc.right, rc.bottom); }
+
+// outer less inner less the bands, as one region; null when GDI is out of regions.
+HRGN MakeBorderRegion(const BorderRegion& region) {
+  HRGN hRegion = MakeRect(region.outer);
+  if (!hRegion) return nullptr;
+  auto cut = [hRegion](const EdgeRect& rc) {
+    if (HRGN hPart = MakeRect(rc)) {
+      ::CombineRgn(hRegion, hRegion, hPart, RGN_DIFF);
+      ::DeleteObject(hPart);
+    }
+  };
+  cut(region.inner);
+  if (region.bHasVerticalBand) cut(region.verticalBand);
+  if (region.bHasHorizontalBand) cut(region.horizontalBand);
+  return hRegion;
+}
+
+}  // namespace
+
+void ReadScreenSize() {
+  if (HDC hdc = ::GetDC(nullptr)) {
+    g_ScreenWidth = ::GetDeviceCaps(hdc, HORZRES);
+    g_ScreenHeight = ::GetDeviceCaps(hdc, VERTRES);
+    ::ReleaseDC(nullptr, hdc);
+  }
+}
+
+CFlashingWnd::CFlashingWnd() { g_DragCursor = ::LoadCursorW(nullptr, IDC_SIZEALL); }
+
+CFlashingWnd::~CFlashingWnd() { Destroy(); }
+
+bool CFlashingWnd::Create(const wchar_t* szTitle, const RECT& rc) {
+  if (m_hWnd.load()) return true;
+  HINSTANCE hInstance = ::GetModuleHandleW(nullptr);
+  if (!RegisterBorderClass(hInstance)) return false;
+  HWND hWnd = ::CreateWindowExW(WS_EX_TOPMOST, kClassName, szTitle, WS_POPUP, rc.left, rc.top, rc.right - rc.left,
+                                rc.bottom - rc.top, nullptr, nullptr, hInstance, nullptr);
+  if (!hWnd) return false;
+  ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CFlashingWnd::WindowProc));
+  m_ptOrigin = {rc.left, rc.top};
+  m_hRegion = nullptr;
+  m_hWnd.store(hWnd);
+  return true;
+}
+
+bool CFlashingWnd::CreateOverScreen() {
+  if (g_ScreenWidth <= 0 || g_ScreenHeight <= 0) ReadScreenSize();
+  // The whole screen: marks next to an area at the right or bottom edge are cut only by
+  // the screen, not by a window one pixel short of it.
+  const RECT rc = {0, 0, g_ScreenWidth, g_ScreenHeight};
+  return Create(L"Recording......", rc);
+}
+
+void CFlashingWnd::Destroy() {
+  if (HWND hWnd = m_hWnd.exchange(nullptr)) {
+    ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
+    ::DestroyWindow(hWnd);
+  }
+  m_hRegion = nullptr;  // the window took it with it
+}
+
+CaptureRect CFlashingWnd::get_Area() const {
+  std::lock_guard<std::mutex> lock(m_AreaLock);
+  return m_rcArea;
+}
+
+void CFlashingWnd::ApplyRegion(const CaptureRect& area) {
+  HWND hWnd = m_hWnd.load();
+  if (!hWnd) return;
+  HRGN hRegion = MakeBorderRegion(BorderRegionFor(area, m_ptOrigin.x, m_ptOrigin.y));
+  if (!hRegion) return;
+  // On success the system owns the region; on failure it is still ours.
+  if (::SetWindowRgn(hWnd, hRegion, TRUE))
+    m_hRegion = hRegion;
+  else
+    ::DeleteObject(hRegion);
+}
+
+void CFlashingWnd::SetArea(int nLeft, int nTop, int nWidth, int nHeight) {
+  const CaptureRect area = AreaFromOrigin(nLeft, nTop, nWidth, nHeight);
+  {
+    std::lock_guard<std::mutex> lock(m_AreaLock);
+    m_rcArea = area;
+  }
+  ApplyRegion(area);
+}
+
+void CFlashingWnd::MoveArea(int dx, int dy) {
+  if (g_ScreenWidth <= 0 || g_ScreenHeight <= 0) ReadScreenSize();
+  CaptureRect area;
+  {
+    std::lock_guard<std::mutex> lock(m_AreaLock);
+    area = MoveAreaWithin(m_rcArea, dx, dy, g_ScreenWidth, g_ScreenHeight);
+    m_rcArea = area;
+  }
+  ApplyRegion(area);
+  PublishMovedArea(area);
+}
+
+void CFlashingWnd::PaintBorder(COLORREF colour) {
+  HWND hWnd = m_hWnd.load();
+  if (!hWnd) return;
+  const CaptureRect area = get_Area();
+  if (!IsPaintableArea(area)) return;
+  HDC hdc = ::GetDC(hWnd);
+  if (!hdc) return;
+  HBRUSH hBrush = ::CreateSolidBrush(colour);
+  HPEN hPen = ::CreatePen(PS_SOLID, 1, colour);
+  HGDIOBJ hOldBrush = hBrush ? ::SelectObject(hdc, hBrush) : nullptr;
+  HGDIOBJ hOldPen = hPen ? ::SelectObject(hdc, hPen) : nullptr;
+  const EdgeRect rc = BorderPaintRect(area);
+  // The window's own coordinates; the region confines the fill to the marks.
+  ::Rectangle(hdc, rc.left - m_ptOrigin.x, rc.top - m_ptOrigin.y, rc.right - m_ptOrigin.x, rc.bottom - m_ptOrigin.y);
+  if (hOldPen) ::SelectObject(hdc, hOldPen);
+  if (hOldBrush) ::SelectObject(hdc, hOldBrush);
+  if (hPen) ::DeleteObject(hPen);
+  if (hBrush) ::DeleteObject(hBrush);
+  ::ReleaseDC(hWnd, hdc);
+  // The marks must be on the screen before the copy that follows (grey) and stay
+  // there after it (blue). GdiFlush empties this thread's batch; Wine keeps a window's
+  // drawing in its own buffer until some thread of the process looks for messages,
+  // which an empty, non-removing peek does without touching anyone's queue.
+  ::GdiFlush();
+  MSG msg;
+  ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD | PM_QS_POSTMESSAGE);
+}
+
+void CFlashingWnd::Show() {
+  // Without activation: the marks must not take the keyboard focus (nor, under Wine,
+  // the cursor the system reports) from the program being recorded.
+  if (HWND hWnd = m_hWnd.load()) ::ShowWindow(hWnd, SW_SHOWNA);
+}
+
+void CFlashingWnd::Hide() {
+  if (HWND hWnd = m_hWnd.load()) ::ShowWindow(hWnd, SW_HIDE);
+}
+
+LRESULT CALLBACK CFlashingWnd::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  auto* pThis = reinterpret_cast<CFlashingWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+  if (!pThis) return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+  return pThis->OnMessage(uMsg, wParam, lParam);
+}
+
+LRESULT CFlashingWnd::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  HWND hWnd = m_hWnd.load();
+  switch (uMsg) {
+    case WM_ERASEBKGND:
+      return TRUE;  // nothing to erase: the marks are all there is
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;  // a drag of the marks leaves the focus where it was
+    case WM_SETCURSOR:
+      // Over a mark the four-headed arrow, without a flicker back to the class cursor.
+      if (LOWORD(lParam) == HTCLIENT && g_DragCursor) {
+        ::SetCursor(g_DragCursor);
+        return TRUE;
+      }
+      break;
+    case WM_LBUTTONDOWN:
+      ::GetCursorPos(&g_DragStart);
+      g_BorderDragging = 1;
+      ::SetCapture(hWnd);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (g_DragCursor) ::SetCursor(g_DragCursor);
+      break;
+    case WM_LBUTTONUP: {
+      POINT pt{};
+      ::GetCursorPos(&pt);
+      if (g_BorderDragging) {
+        g_BorderDragging = 0;
+        ::ReleaseCapture();
+        MoveArea(pt.x - g_DragStart.x, pt.y - g_DragStart.y);
+      }
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      // Capture taken away mid-drag (another window, Escape in a menu): the button-up
+      // that would end the drag never comes here, so the drag ends without a move.
+      g_BorderDragging = 0;
+      break;
+    default:
+      break;
+  }
+  return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
+}
+
+}  // namespace vantor

@@ -1,0 +1,79 @@
+// The recording border: a topmost popup window whose region is cut down to four
+// L-shaped marks just outside the recorded area, so the rest of the screen stays
+// visible and clickable. The recording thread paints the marks around every grab
+// (PaintBorder); the user drags a mark to move the area, which the capture loop takes
+// at its next frame.
+//
+// The window and its messages belong to the thread that created it (the main thread);
+// PaintBorder and SetArea may be called from the recording thread, which is why the
+// area is kept under a lock.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "recording/GdiRecording.h"
+
+namespace vantor {
+
+class CFlashingWnd {
+ public:
+  CFlashingWnd();
+  CFlashingWnd(const CFlashingWnd&) = delete;
+  CFlashingWnd& operator=(const CFlashingWnd&) = delete;
+  // Destroys the window. Call on the thread that created it.
+  virtual ~CFlashingWnd();
+
+  // Creates the hidden window over rc (screen coordinates, right and bottom exclusive).
+  bool Create(const wchar_t* szTitle, const RECT& rc);
+  // Creates it over the whole primary screen, g_ScreenWidth x g_ScreenHeight (read
+  // from the screen first when they are still 0), with the title "Recording......".
+  bool CreateOverScreen();
+  void Destroy();
+
+  // The recorded area: nWidth x nHeight pixels from (nLeft, nTop). Builds the marks'
+  // region and hands it to the window.
+  void SetArea(int nLeft, int nTop, int nWidth, int nHeight);
+  // Moves the area by (dx, dy), kept on the screen and at its size, and publishes it to
+  // the recording (g_MovedRect, g_RegionMoved).
+  void MoveArea(int dx, int dy);
+  // Paints the marks in one colour (nothing for an area without width or height).
+  void PaintBorder(COLORREF colour);
+
+  void Show();
+  void Hide();
+
+  HWND get_Hwnd() const { return m_hWnd.load(); }
+  CaptureRect get_Area() const;
+
+ protected:
+  virtual LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+  // Hands the region of area to the window; the window then owns it.
+  void ApplyRegion(const CaptureRect& area);
+
+  std::atomic<HWND> m_hWnd{nullptr};
+  POINT m_ptOrigin{};  // the window's top-left corner on the screen
+  mutable std::mutex m_AreaLock;
+  CaptureRect m_rcArea{};  // under m_AreaLock
+  HRGN m_hRegion = nullptr;  // the region last handed over; the window owns it
+};
+
+// The program's border window, created and destroyed by the main dialog. A recording
+// must have ended before it is destroyed.
+extern std::atomic<CFlashingWnd*> g_BorderWnd;
+
+// The drag of a mark: where the left button went down, and whether it is still down.
+extern POINT g_DragStart;
+extern std::int32_t g_BorderDragging;
+// The four-headed arrow shown over the marks: a shared system cursor, never destroyed.
+extern HCURSOR g_DragCursor;
+
+// Reads the primary screen's size into g_ScreenWidth and g_ScreenHeight.
+void ReadScreenSize();
+
+}  // namespace vantor

@@ -1,0 +1,289 @@
+#include "recording/GdiRecording.h"
+
+#include <cmath>
+#include <memory>
+#include <system_error>
+
+#include "app/Globals.h"
+#include "recording/ScreenGrabberLayout.h"
+
+namespace vantor {
+
+std::atomic<std::int32_t> g_Paused{0};
+CaptureRect g_CaptureRect{};
+float g_FrameRate = 0;
+std::wstring g_OutputFolder;
+std::int32_t g_ScreenWidth = 0;
+std::int32_t g_ScreenHeight = 0;
+CaptureRect g_MovedRect{};
+std::atomic<std::int32_t> g_RegionMoved{0};
+
+IRecordingAudio* g_pLoopbackAudio = nullptr;
+IRecordingAudio* g_pCaptureDeviceAudio = nullptr;
+
+namespace {
+
+// Guards g_MovedRect together with g_RegionMoved.
+std::mutex s_MovedLock;
+
+constexpr std::uint32_t kPausePollMs = 50;
+
+}  // namespace
+
+void PublishMovedArea(const CaptureRect& rc) {
+  std::lock_guard<std::mutex> lock(s_MovedLock);
+  g_MovedRect = rc;
+  g_RegionMoved.store(1);
+}
+
+bool TakeMovedOrigin(std::int32_t* pLeft, std::int32_t* pTop) {
+  // The flag alone is read without the lock: most frames have no move to take.
+  if (g_RegionMoved.load() == 0) return false;
+  std::lock_guard<std::mutex> lock(s_MovedLock);
+  if (g_RegionMoved.load() == 0) return false;
+  *pLeft = g_MovedRect.left;
+  *pTop = g_MovedRect.top;
+  g_RegionMoved.store(0);
+  return true;
+}
+
+void DiscardMovedArea() {
+  std::lock_guard<std::mutex> lock(s_MovedLock);
+  g_RegionMoved.store(0);
+}
+
+IRecordingAudio* ChooseRecordingAudio() {
+  if (g_bUseLoopback) return g_pLoopbackAudio;
+  if (g_bCaptureDevicePresent) return g_pCaptureDeviceAudio;
+  return nullptr;
+}
+
+WaveFormatEx DefaultCaptureFormat() {
+  WaveFormatEx format{};
+  format.wFormatTag = 1;  // PCM
+  format.nChannels = 1;
+  format.nSamplesPerSec = 48000;
+  format.nAvgBytesPerSec = 48000;
+  format.nBlockAlign = 1;
+  format.wBitsPerSample = 8;
+  format.cbSize = 0;
+  return format;
+}
+
+std::int32_t WholeFramesPerSecond(float fFrameRate) {
+  // NaN compares false, so it ends up as 0 with everything else below 1.
+  if (!(fFrameRate >= 1.0f)) return 0;
+  if (fFrameRate >= 2147483647.0f) return 0x7FFFFFFF;
+  return static_cast<std::int32_t>(fFrameRate);
+}
+
+// ---------------------------------------------------------------------------------
+
+CRecordingControl::CRecordingControl(std::atomic<std::int32_t>& recording, std::atomic<std::int32_t>& paused)
+    : m_Recording(recording), m_Paused(paused) {}
+
+CRecordingControl::~CRecordingControl() {
+  std::thread thread;
+  {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    thread = std::move(m_Thread);
+  }
+  if (thread.joinable()) {
+    m_Recording.store(0);
+    thread.join();
+  }
+}
+
+CRecordingControl::StartResult CRecordingControl::Start(RunFunction fnRun) {
+  std::lock_guard<std::mutex> lock(m_Lock);
+  const bool bLive = m_Recording.load() != 0 && m_bThreadRunning && m_nFinishRun.load() != m_nRun;
+  if (bLive) return m_Paused.exchange(0) != 0 ? StartResult::kResumed : StartResult::kAlreadyRunning;
+
+  const std::uint64_t nRun = m_nRun + 1;
+  // The run is in place before its thread exists: the thread may look at once.
+  const std::uint64_t nPreviousRun = m_nRun;
+  m_nRun = nRun;
+  m_nGrabs.store(0);
+  m_bInPauseWait.store(false);
+  m_Paused.store(0);
+  m_nCurrentRun.store(nRun);
+  m_Recording.store(1);
+  // The previous thread (stopping, or already ended) is joined by the new one before
+  // it starts, so that two recordings never share the recorder, the buffer or the
+  // sound source, and no command ever waits for a recording to end.
+  auto pPrevious = std::make_shared<std::thread>(std::move(m_Thread));
+  try {
+    m_Thread = std::thread([this, nRun, fnRun = std::move(fnRun), pPrevious] {
+      if (pPrevious->joinable()) pPrevious->join();
+      fnRun(nRun);
+      {
+        std::lock_guard<std::mutex> threadLock(m_Lock);
+        if (m_nRun == nRun) m_bThreadRunning = false;
+      }
+      m_Ended.notify_all();
+    });
+  } catch (const std::system_error&) {
+    m_Thread = std::move(*pPrevious);
+    m_nRun = nPreviousRun;
+    m_nCurrentRun.store(nPreviousRun);
+    m_Recording.store(0);
+    return StartResult::kFailed;
+  }
+  m_bThreadRunning = true;
+  return StartResult::kStarted;
+}
+
+bool CRecordingControl::TogglePause() {
+  std::lock_guard<std::mutex> lock(m_Lock);
+  if (m_Recording.load() == 0 || !m_bThreadRunning) return false;
+  const std::int32_t nNow = m_Paused.load() != 0 ? 0 : 1;
+  m_Paused.store(nNow);
+  return nNow != 0;
+}
+
+void CRecordingControl::Stop() { m_Recording.store(0); }
+
+void CRecordingControl::Abandon(std::uint64_t nRun) {
+  std::lock_guard<std::mutex> lock(m_Lock);
+  if (m_nRun == nRun) m_Recording.store(0);
+}
+
+void CRecordingControl::Finish() { m_nFinishRun.store(m_nCurrentRun.load()); }
+
+bool CRecordingControl::IsActive(std::uint64_t nRun) const {
+  return m_Recording.load() != 0 && m_nCurrentRun.load() == nRun && m_nFinishRun.load() != nRun;
+}
+
+bool CRecordingControl::IsFinishRequested(std::uint64_t nRun) const { return m_nFinishRun.load() == nRun; }
+
+bool CRecordingControl::IsThreadRunning() const {
+  std::lock_guard<std::mutex> lock(m_Lock);
+  return m_bThreadRunning;
+}
+
+bool CRecordingControl::WaitForThreadEnd(std::uint32_t nTimeoutMs) {
+  std::thread thread;
+  {
+    std::unique_lock<std::mutex> lock(m_Lock);
+    if (!m_Ended.wait_for(lock, std::chrono::milliseconds(nTimeoutMs), [this] { return !m_bThreadRunning; }))
+      return false;
+    thread = std::move(m_Thread);
+  }
+  // It has finished its work; what is left is its return.
+  if (thread.joinable()) thread.join();
+  return true;
+}
+
+CaptureOutcome CRecordingControl::get_LastOutcome() const {
+  std::lock_guard<std::mutex> lock(m_Lock);
+  return m_LastOutcome;
+}
+
+void CRecordingControl::SetLastOutcome(const CaptureOutcome& outcome) {
+  std::lock_guard<std::mutex> lock(m_Lock);
+  m_LastOutcome = outcome;
+}
+
+// ---------------------------------------------------------------------------------
+
+namespace {
+
+// The capture loop of run nRun, at the area's origin (left, top) with its size fixed.
+void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_t nRun, std::int32_t nLeft,
+                    std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight, std::uint32_t nFrameBytes,
+                    std::uint32_t nIntervalMs, CaptureOutcome& outcome) {
+  std::atomic<std::int32_t>& paused = control.get_PausedFlag();
+  bool bFirst = true;
+  std::uint32_t nLoopStart = 0;
+  while (control.IsActive(nRun)) {
+    if (paused.load() != 0) {
+      control.SetInPauseWait(true);
+      while (paused.load() != 0 && control.IsActive(nRun)) host.SleepMs(kPausePollMs);
+      control.SetInPauseWait(false);
+      // Stop during a pause ends the recording without one more frame.
+      if (!control.IsActive(nRun)) break;
+    }
+    const std::uint32_t nStart = host.NowMs();
+    if (bFirst) nLoopStart = nStart;
+    bFirst = false;
+    TakeMovedOrigin(&nLeft, &nTop);
+
+    const BitmapInfoHeader* pFrame = host.GrabFrame(nLeft, nTop, nWidth, nHeight, false);
+    // No frame (memory was short): nothing to hand over, and the count stays as it is
+    // so that the file has exactly one frame per frame handed over.
+    if (pFrame && pFrame->biSizeImage == nFrameBytes) {
+      host.PutFrame(reinterpret_cast<const std::uint8_t*>(pFrame) + FramePixelOffset(*pFrame));
+      ++outcome.nGrabs;
+      control.CountGrab();
+    } else {
+      ++outcome.nSkipped;
+    }
+    if (pFrame) host.ReleaseFrame(pFrame);
+    outcome.nLoopMs = host.NowMs() - nLoopStart;
+
+    // A late frame is not made up, and none is skipped: the next grab starts at once.
+    const std::int32_t nRemaining = static_cast<std::int32_t>(nIntervalMs + nStart - host.NowMs());
+    if (nRemaining > 0 && control.IsActive(nRun)) host.SleepMs(static_cast<std::uint32_t>(nRemaining));
+  }
+}
+
+}  // namespace
+
+CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control, std::uint64_t nRun,
+                                 std::int32_t nTop, std::int32_t nLeft, std::int32_t nWidth,
+                                 std::int32_t nHeight, std::int32_t nFramesPerSecond,
+                                 const wchar_t* szFileName) {
+  CaptureOutcome outcome;
+  outcome.strFileName = szFileName ? szFileName : L"";
+  if (nWidth <= 0 || nHeight <= 0) {
+    outcome.strError = "Cannot record: the area to record is empty.";
+    return outcome;
+  }
+  // The frame interval is 1000 / rate: below 1 frame per second there is none.
+  if (nFramesPerSecond < 1) {
+    outcome.strError = "Cannot record: the frame rate must be at least 1 frame per second.";
+    return outcome;
+  }
+  // A move published after the previous recording's last frame belongs to that one.
+  DiscardMovedArea();
+
+  const BitmapInfoHeader* pFirst = host.GrabFrame(nLeft, nTop, nWidth, nHeight, true);
+  if (!pFirst) {
+    outcome.strError = "Cannot record: the screen could not be grabbed (not enough memory?).";
+    return outcome;
+  }
+  const BitmapInfoHeader firstHeader = *pFirst;
+
+  IRecordingAudio* pAudio = ChooseRecordingAudio();
+  WaveFormatEx audioFormat = DefaultCaptureFormat();
+  if (pAudio) {
+    if (const WaveFormatEx* pFormat = pAudio->PrepareFormat())
+      audioFormat = *pFormat;
+    else
+      pAudio = nullptr;
+  }
+
+  const Result nBegin = host.BeginEncoding(firstHeader, audioFormat, nFramesPerSecond, outcome.strFileName.c_str(),
+                                           &outcome.strError);
+  // The first frame only fixed the format; it is never encoded.
+  host.ReleaseFrame(pFirst);
+  if (nBegin != kOk) {
+    if (outcome.strError.empty()) outcome.strError = "Cannot record: the file could not be created.";
+    return outcome;
+  }
+  outcome.bStarted = true;
+
+  if (pAudio) pAudio->Start();
+  host.ShowBorder(nLeft, nTop, nWidth, nHeight);
+  outcome.nIntervalMs = 1000u / static_cast<std::uint32_t>(nFramesPerSecond);
+
+  RunCaptureLoop(host, control, nRun, nLeft, nTop, nWidth, nHeight, firstHeader.biSizeImage, outcome.nIntervalMs,
+                 outcome);
+
+  if (pAudio) pAudio->Stop();
+  host.HideBorder();
+  outcome.bClosed = host.EndEncoding(control.IsFinishRequested(nRun));
+  return outcome;
+}
+
+}  // namespace vantor

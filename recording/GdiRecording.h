@@ -1,0 +1,219 @@
+// GDI recording: what one recording does from its start to its end, and the commands
+// that drive it. This part is portable; the screen, the clock, the encoder hand-off
+// and the border window come in through ICaptureHost, so the rules below are the same
+// wherever they run (GdiRecordingWin32.cpp binds them to GDI for the programs).
+//
+// A recording, on its own thread:
+//   start   grab a first frame (it fixes the frame format and is never encoded), choose
+//           the sound, start the encoder and open the file, start the sound, show the
+//           border round the area;
+//   loop    while recording: wait out a pause, take a moved origin, grab, hand the
+//           frame to the encoder, sleep the rest of the frame interval;
+//   end     stop the sound, hide the border; the encoder thread closes the file.
+//
+// The commands (Record, Pause, Stop) go through CRecordingControl. Decisions that the
+// commands leave open, made here once for every caller:
+//   - Pause pauses a running recording and resumes a paused one; Record resumes too.
+//   - Stop ends a paused recording as well (the pause wait watches the recording flag).
+//   - Record while a recording runs does nothing else. A recording that is stopping
+//     finishes first: the new one's thread waits for the old thread before it starts.
+//   - Every start clears the pause flag and forgets a move published for an earlier
+//     recording.
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "media/AVITypes.h"
+#include "platform/Types.h"
+
+namespace vantor {
+
+// An area of the screen: left, top, right, bottom, with right and bottom inclusive
+// (the last column and row that belong to it).
+struct CaptureRect {
+  std::int32_t left;
+  std::int32_t top;
+  std::int32_t right;
+  std::int32_t bottom;
+};
+
+inline bool operator==(const CaptureRect& a, const CaptureRect& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Recording state shared by the commands, the recording thread and the border window.
+// Flags are 32-bit integers used as booleans.
+extern std::atomic<std::int32_t> g_Paused;  // the recording is paused
+extern CaptureRect g_CaptureRect;          // the area to record, read at each start
+extern float g_FrameRate;                  // frames per second, read at each start
+extern std::wstring g_OutputFolder;        // gains a trailing separator when a name is made
+extern std::int32_t g_ScreenWidth;         // primary screen, in pixels
+extern std::int32_t g_ScreenHeight;
+
+// The area as the user last moved it with the border window. Only its left and top
+// matter to the recording; g_RegionMoved says that a move waits to be taken.
+extern CaptureRect g_MovedRect;
+extern std::atomic<std::int32_t> g_RegionMoved;
+
+// Border window: hands a moved area to the recording. The rectangle is in place
+// before the flag is set, and the two are written under one lock, so that a taker
+// never sees a left from one move with a top from another.
+void PublishMovedArea(const CaptureRect& rc);
+// Recording thread: the origin of the latest move, if one waits; clears the flag.
+bool TakeMovedOrigin(std::int32_t* pLeft, std::int32_t* pTop);
+// Forgets a waiting move (one published after the previous recording's last frame).
+void DiscardMovedArea();
+
+// The sound of a recording. Each audio source implements this; until one is set, a
+// recording has a silent sound stream in the capture-device format.
+class IRecordingAudio {
+ public:
+  virtual ~IRecordingAudio() = default;
+  // The format of the file's sound stream, asked for before the file is opened. Null
+  // when the source cannot record now; the recording then goes on without sound.
+  virtual const WaveFormatEx* PrepareFormat() = 0;
+  // Once the file is open: start writing sound into the recorder.
+  virtual void Start() = 0;
+  // After the last frame: stop writing; returns once no more writes can come.
+  virtual void Stop() = 0;
+};
+
+// The sources a recording chooses from: the loopback of the default playback device
+// (g_bUseLoopback) or a capture device (g_bCaptureDevicePresent). Null: not available.
+extern IRecordingAudio* g_pLoopbackAudio;
+extern IRecordingAudio* g_pCaptureDeviceAudio;
+// The source for the present settings, or null for a recording without sound.
+IRecordingAudio* ChooseRecordingAudio();
+// PCM, 48,000 Hz, 8 bits, mono: the capture devices' format, and the sound stream's
+// format when nothing is recorded.
+WaveFormatEx DefaultCaptureFormat();
+
+// What a recording needs from its platform.
+class ICaptureHost {
+ public:
+  virtual ~ICaptureHost() = default;
+  // One frame of the area (header, colour table, rows), or null when none could be
+  // made. bFirstFrame: the recording's first grab, which leaves the border alone.
+  virtual const BitmapInfoHeader* GrabFrame(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth,
+                                            std::int32_t nHeight, bool bFirstFrame) = 0;
+  virtual void ReleaseFrame(const BitmapInfoHeader* pFrame) = 0;
+  // Prepares the recorder (formats, encoder, file) and starts the encoder thread.
+  // On failure nothing runs and *pError says why.
+  virtual Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatEx& audioFormat,
+                               std::int32_t nFramesPerSecond, const wchar_t* szFileName,
+                               std::string* pError) = 0;
+  // Hands the pixel rows of one frame to the encoder (the first frame's image size).
+  virtual void PutFrame(const std::uint8_t* pBits) = 0;
+  // The end of the recording. bDrain: let the encoder write every frame handed over
+  // and close the file before returning; otherwise the Stop command has already told
+  // the encoder thread, which closes the file on its own. False when the file could not
+  // be finished (known only with bDrain).
+  virtual bool EndEncoding(bool bDrain) = 0;
+  virtual void ShowBorder(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight) = 0;
+  virtual void HideBorder() = 0;
+  // The millisecond clock (it may wrap) and a sleep in whole milliseconds.
+  virtual std::uint32_t NowMs() = 0;
+  virtual void SleepMs(std::uint32_t nMilliseconds) = 0;
+};
+
+// How one recording went, for those who want to know (VantorRec, tests). The program
+// itself stays silent.
+struct CaptureOutcome {
+  bool bStarted = false;      // the file was opened and frames were grabbed into it
+  bool bClosed = true;        // with a drained end: the file was finished completely
+  std::string strError;       // why it did not start, in words for the user
+  std::wstring strFileName;
+  std::uint32_t nGrabs = 0;   // frames handed to the encoder
+  std::uint32_t nSkipped = 0;  // grabs that gave no frame (nothing was handed over)
+  std::uint32_t nIntervalMs = 0;
+  std::uint32_t nLoopMs = 0;   // from the first grab of the loop to the end of the last
+};
+
+// The Record, Pause and Stop commands and the recording thread they start. One per
+// program (g_RecordingControl in the programs; tests make their own with their own
+// flags).
+class CRecordingControl {
+ public:
+  using RunFunction = std::function<void(std::uint64_t nRun)>;
+
+  CRecordingControl(std::atomic<std::int32_t>& recording, std::atomic<std::int32_t>& paused);
+  CRecordingControl(const CRecordingControl&) = delete;
+  CRecordingControl& operator=(const CRecordingControl&) = delete;
+  // Waits for a recording thread that still runs (it must be stopping by then).
+  ~CRecordingControl();
+
+  enum class StartResult {
+    kStarted,         // a new recording thread runs fnRun
+    kResumed,         // the running recording was paused and goes on
+    kAlreadyRunning,  // nothing changed
+    kFailed,          // the thread could not be started; the flag is clear again
+  };
+  // Record. A new recording sets the recording flag, clears the pause flag and runs
+  // fnRun(nRun) on a new thread, after the previous recording's thread has ended.
+  StartResult Start(RunFunction fnRun);
+  // Pause: true when the recording is now paused. Without a running recording it does
+  // nothing and answers false.
+  bool TogglePause();
+  // Stop: clears the recording flag; the recording ends after the frame in hand.
+  void Stop();
+  // Ends the recording after the frame in hand, like Stop, but lets every frame
+  // already grabbed reach the file (for scripts that count them).
+  void Finish();
+
+  // Recording thread: run nRun could not start; clears the recording flag unless a
+  // newer recording has been started meanwhile.
+  void Abandon(std::uint64_t nRun);
+
+  // Recording thread: true while run nRun should go on grabbing.
+  bool IsActive(std::uint64_t nRun) const;
+  bool IsFinishRequested(std::uint64_t nRun) const;
+  // True while a recording thread runs (including one that is stopping).
+  bool IsThreadRunning() const;
+  // Waits up to nTimeoutMs for the recording thread to end; true when none runs.
+  bool WaitForThreadEnd(std::uint32_t nTimeoutMs);
+
+  // Observations of the running recording.
+  std::uint32_t get_Grabs() const { return m_nGrabs.load(); }
+  // The loop is waiting out a pause (no grab is in progress).
+  bool IsInPauseWait() const { return m_bInPauseWait.load(); }
+  // The last finished recording.
+  CaptureOutcome get_LastOutcome() const;
+
+  // Used by RunCaptureSession.
+  void CountGrab() { m_nGrabs.fetch_add(1); }
+  void SetInPauseWait(bool b) { m_bInPauseWait.store(b); }
+  void SetLastOutcome(const CaptureOutcome& outcome);
+  std::atomic<std::int32_t>& get_PausedFlag() { return m_Paused; }
+
+ private:
+  std::atomic<std::int32_t>& m_Recording;
+  std::atomic<std::int32_t>& m_Paused;
+  mutable std::mutex m_Lock;
+  std::condition_variable m_Ended;
+  std::thread m_Thread;        // the latest recording thread (under m_Lock)
+  std::uint64_t m_nRun = 0;    // the latest run (under m_Lock; read by IsActive)
+  std::atomic<std::uint64_t> m_nCurrentRun{0};
+  std::atomic<std::uint64_t> m_nFinishRun{0};  // run asked to finish
+  bool m_bThreadRunning = false;  // under m_Lock
+  std::atomic<std::uint32_t> m_nGrabs{0};
+  std::atomic<bool> m_bInPauseWait{false};
+  CaptureOutcome m_LastOutcome;  // under m_Lock
+};
+
+// One whole recording of run nRun: the start, the capture loop and the end. The area
+// is (nLeft, nTop) with nWidth x nHeight pixels; nFramesPerSecond must be at least 1.
+CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control, std::uint64_t nRun,
+                                 std::int32_t nTop, std::int32_t nLeft, std::int32_t nWidth,
+                                 std::int32_t nHeight, std::int32_t nFramesPerSecond,
+                                 const wchar_t* szFileName);
+
+// Frames per second as a recording uses them: the float truncated toward zero.
+// 0 for anything below 1 (and for what is not a number), which no recording accepts.
+std::int32_t WholeFramesPerSecond(float fFrameRate);
+
+}  // namespace vantor

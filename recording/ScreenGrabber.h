@@ -1,0 +1,44 @@
+// The screen grabber: one rectangle of the primary screen as a 24-bit frame with the
+// mouse cursor drawn in, in a movable global block (BITMAPINFOHEADER, then bottom-up
+// rows padded to 4 bytes; see ScreenGrabberLayout.h). Around every grab but a
+// recording's first it paints the border window's marks grey before the copy and blue
+// after it, so that they flash once per frame and never show in the picture.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+
+namespace vantor {
+
+// The cursor to draw: what the mouse-hook library last reported to the main window.
+// While it is null the grabber draws the system's current cursor.
+extern std::atomic<HCURSOR> g_CurrentCursor;
+
+// Colours of the border marks around a grab.
+constexpr COLORREF kBorderGrey = RGB(200, 200, 200);  // before the copy
+constexpr COLORREF kBorderBlue = RGB(36, 107, 185);   // after it
+
+// Grabs the area whose first pixel is (nLeft, nTop). Returns the locked frame, which
+// the caller gives back with ReleaseFrame, or null when the frame's block could not be
+// allocated (or the area is empty). bFirstFrame: leave the border window alone.
+BITMAPINFOHEADER* GrabScreenRect(int nLeft, int nTop, int nWidth, int nHeight, int bFirstFrame);
+
+// Unlocks and frees a frame from GrabScreenRect (null is ignored).
+void ReleaseFrame(const BITMAPINFOHEADER* pFrame);
+
+// A new, unlocked block holding the bitmap's pixels at nBitsPerPixel (header, colour
+// table, rows), or null when it cannot be allocated. The bitmap must not be selected
+// into a device context. The caller frees the block.
+HGLOBAL BitmapToDib(HBITMAP hBitmap, int nBitsPerPixel);
+
+// Draws the cursor hCursor with its hotspot at (x, y) of hdc. A cursor this process
+// cannot read (another process's, under Wine) is drawn as the standard arrow. False
+// when nothing was drawn.
+bool DrawCursorAt(HDC hdc, HCURSOR hCursor, int x, int y);
+
+// Tests only: the allocator behind BitmapToDib (null restores GlobalAlloc), so that a
+// failed allocation can be shown to be harmless.
+using FrameAllocFunction = HGLOBAL(WINAPI*)(UINT uFlags, SIZE_T nBytes);
+void SetFrameAllocatorForTesting(FrameAllocFunction pfnAlloc);
+
+}  // namespace vantor

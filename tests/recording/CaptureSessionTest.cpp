@@ -1,0 +1,341 @@
+// A recording's rules on the stand-in platform: the order of the start, the capture
+// loop's pacing, frames that cannot be made, pausing and resuming, Stop during a pause,
+// moves of the area, the end, and the sound source's place in all of it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "CaptureTestSupport.h"
+#include "app/Globals.h"
+
+namespace vantor::test {
+namespace {
+
+// The sound choice is process-wide; every test starts and ends without sound.
+class recording_CaptureSession : public ::testing::Test {
+ protected:
+  void SetUp() override { Reset(); }
+  void TearDown() override { Reset(); }
+  static void Reset() {
+    g_bUseLoopback = 0;
+    g_bCaptureDevicePresent = 0;
+    g_pLoopbackAudio = nullptr;
+    g_pCaptureDeviceAudio = nullptr;
+    DiscardMovedArea();
+  }
+};
+
+std::vector<std::string> Slice(const std::vector<std::string>& log, std::size_t nFirst, std::size_t nCount) {
+  return std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(nFirst),
+                                  log.begin() + static_cast<std::ptrdiff_t>(std::min(log.size(), nFirst + nCount)));
+}
+
+TEST_F(recording_CaptureSession, StartLoopAndEndInOrder) {
+  CaptureRun run;
+  CFakeAudio device(&run.host.log, "device");
+  g_bCaptureDevicePresent = 1;
+  g_pCaptureDeviceAudio = &device;
+  run.host.fnOnGrab = [&](int n) {
+    if (n == 1) run.control.Stop();
+  };
+  run.Record(100, 50, 64, 48, 30, L"C:\\rec\\a.avi");
+
+  const std::vector<std::string> expected = {
+      "grab first 100,50 64x48",
+      "device format",
+      "begin",
+      "release first",  // the first frame only fixes the format
+      "device start",
+      "border 100,50 64x48",
+      "grab 100,50", "put 0", "release",
+      "grab 100,50", "put 1", "release",  // the frame in hand when Stop came
+      "device stop",
+      "hide border",
+      "end",  // Stop told the encoder; it closes the file itself
+  };
+  EXPECT_EQ(run.host.log, expected);
+  EXPECT_EQ(run.host.beganWith.biWidth, 64);
+  EXPECT_EQ(run.host.beganWith.biHeight, 48);
+  EXPECT_EQ(run.host.beganWith.biSizeImage, 192u * 48);
+  EXPECT_EQ(run.host.nBeganFps, 30);
+  EXPECT_EQ(run.host.strBeganName, L"C:\\rec\\a.avi");
+  EXPECT_EQ(run.host.audioFormat.wFormatTag, 3) << "the source's own format";
+  EXPECT_EQ(run.host.nLiveFrames, 0) << "every frame released";
+  EXPECT_TRUE(run.outcome.bStarted);
+  EXPECT_EQ(run.outcome.nGrabs, 2u);
+  EXPECT_EQ(run.control.get_Grabs(), 2u);
+}
+
+TEST_F(recording_CaptureSession, FrameIntervalIsWholeMillisecondsOfTheTruncatedRate) {
+  struct Case {
+    float fRate;
+    std::int32_t nFps;
+    std::uint32_t nInterval;
+  } cases[] = {{25.0f, 25, 40}, {29.97f, 29, 34}, {30.0f, 30, 33}, {60.0f, 60, 16}, {5.0f, 5, 200}, {1.0f, 1, 1000}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(WholeFramesPerSecond(c.fRate), c.nFps) << c.fRate;
+    CaptureRun run;
+    run.host.fnOnGrab = [&](int n) {
+      if (n == 2) run.control.Stop();
+    };
+    run.Record(0, 0, 8, 8, c.nFps);
+    EXPECT_EQ(run.outcome.nIntervalMs, c.nInterval) << c.fRate;
+    EXPECT_EQ(run.host.nBeganFps, c.nFps) << "the encoder gets the whole rate";
+    // Each grab costs 5 ms of the interval; the rest is slept.
+    ASSERT_GE(run.host.sleeps.size(), 2u);
+    EXPECT_EQ(run.host.sleeps[0], c.nInterval - 5) << c.fRate;
+  }
+}
+
+TEST_F(recording_CaptureSession, FrameRateBelowOneRecordsNothing) {
+  for (float fRate : {0.0f, 0.5f, 0.999f, -3.0f, std::numeric_limits<float>::quiet_NaN()}) {
+    EXPECT_EQ(WholeFramesPerSecond(fRate), 0) << fRate;
+    CaptureRun run;
+    run.Record(0, 0, 8, 8, WholeFramesPerSecond(fRate));
+    EXPECT_FALSE(run.outcome.bStarted) << fRate;
+    EXPECT_NE(run.outcome.strError.find("frame rate"), std::string::npos) << run.outcome.strError;
+    EXPECT_TRUE(run.host.log.empty()) << "no grab, no file, no border";
+  }
+}
+
+TEST_F(recording_CaptureSession, LateFrameIsNeitherMadeUpNorSkipped) {
+  CaptureRun run;
+  run.host.nGrabCostMs = 50;  // longer than the 33 ms interval
+  run.host.fnOnGrab = [&](int n) {
+    if (n == 3) run.control.Stop();
+  };
+  run.Record(0, 0, 8, 8, 30);
+  EXPECT_TRUE(run.host.sleeps.empty()) << "the next grab starts at once";
+  EXPECT_EQ(run.outcome.nGrabs, 4u);
+  EXPECT_EQ(run.host.handedOver, (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST_F(recording_CaptureSession, ClockWrapDoesNotUpsetThePacing) {
+  CaptureRun run;
+  run.host.nNow = 0xFFFFFFF0u;
+  run.host.fnOnGrab = [&](int n) {
+    if (n == 3) run.control.Stop();
+  };
+  run.Record(0, 0, 8, 8, 30);
+  EXPECT_EQ(run.host.sleeps, (std::vector<std::uint32_t>{28, 28, 28}));
+}
+
+TEST_F(recording_CaptureSession, FrameThatCannotBeMadeIsSkippedWithoutACopy) {
+  CaptureRun run;
+  run.host.fnNoFrame = [](int n) { return n == 1 || n == 2 || n == 4; };
+  run.host.nWrongSizeGrab = 5;
+  run.host.fnOnGrab = [&](int n) {
+    if (n == 6) run.control.Stop();
+  };
+  run.Record(0, 0, 8, 8, 30);
+  EXPECT_EQ(run.host.handedOver, (std::vector<int>{0, 3, 6})) << "only whole frames of the first frame's size";
+  EXPECT_EQ(run.outcome.nGrabs, 3u);
+  EXPECT_EQ(run.outcome.nSkipped, 4u);
+  EXPECT_EQ(run.host.nLiveFrames, 0);
+  // The loop keeps its pace through the failures.
+  EXPECT_EQ(run.host.grabs.size(), 7u);
+}
+
+TEST_F(recording_CaptureSession, PixelsAreTakenAfterTheColourTable) {
+  CaptureRun run;
+  run.host.nColorEntries = 3;
+  run.host.fnOnGrab = [&](int n) {
+    if (n == 1) run.control.Stop();
+  };
+  run.Record(0, 0, 8, 8, 30);
+  EXPECT_EQ(run.host.handedOver, (std::vector<int>{0, 1})) << "not the colour table's 0xEE";
+}
+
+TEST_F(recording_CaptureSession, PauseStopsGrabbingAndASecondPauseResumes) {
+  CaptureRun run;
+  int nGrabsWhenPaused = -1;
+  run.host.fnOnGrab = [&](int n) {
+    if (n == 2) {
+      EXPECT_TRUE(run.control.TogglePause());
+    }
+    if (n == 5) run.control.Stop();
+  };
+  run.host.fnOnPausePoll = [&](int nPoll) {
+    if (nPoll == 0) nGrabsWhenPaused = static_cast<int>(run.host.grabs.size());
+    EXPECT_EQ(run.host.grabs.size(), 3u) << "no grab while paused";
+    if (nPoll == 19) {
+      EXPECT_FALSE(run.control.TogglePause());  // a second Pause resumes
+    }
+  };
+  run.Record(0, 0, 8, 8, 30);
+  EXPECT_TRUE(run.host.bSawPauseWait);
+  EXPECT_EQ(nGrabsWhenPaused, 3);
+  EXPECT_EQ(run.host.handedOver, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  // Between grab 2 and grab 3: the rest of grab 2's interval, then twenty 50 ms polls.
+  std::vector<std::uint32_t> expectedSleeps = {28, 28, 28};
+  expectedSleeps.insert(expectedSleeps.end(), 20, 50);
+  expectedSleeps.insert(expectedSleeps.end(), {28, 28});
+  EXPECT_EQ(run.host.sleeps, expectedSleeps);
+}
+
+TEST_F(recording_CaptureSession, RecordResumesAPausedRecording) {
+  CaptureRun run;
+  run.host.fnOnGrab = [&](int n) {
+    if (n == 1) run.control.TogglePause();
+    if (n == 3) run.control.Stop();
+  };
+  run.host.fnOnPausePoll = [&](int nPoll) {
+    if (nPoll == 2) {
+      EXPECT_EQ(run.control.Start([](std::uint64_t) { ADD_FAILURE() << "a second recording"; }),
+                CRecordingControl::StartResult::kResumed);
+    }
+  };
+  run.Record(0, 0, 8, 8, 30);
+  EXPECT_EQ(run.host.handedOver, (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_EQ(run.paused.load(), 0);
+}
+
+TEST_F(recording_CaptureSession, StopDuringAPauseEndsTheRecordingWithoutAnotherFrame) {
+  CaptureRun run;
+  run.host.fnOnGrab = [&](int n) {
+    if (n == 2) run.control.TogglePause();
+  };
+  run.host.fnOnPausePoll = [&](int nPoll) {
+    if (nPoll == 5) run.control.Stop();
+  };
+  run.Record(0, 0, 8, 8, 30);
+  EXPECT_EQ(run.host.grabs.size(), 3u);
+  EXPECT_EQ(run.outcome.nGrabs, 3u);
+  ASSERT_GE(run.host.log.size(), 2u);
+  EXPECT_EQ(Slice(run.host.log, run.host.log.size() - 2, 2), (std::vector<std::string>{"hide border", "end"}));
+  EXPECT_FALSE(run.control.IsInPauseWait());
+}
+
+TEST_F(recording_CaptureSession, FinishLetsEveryGrabbedFrameReachTheFile) {
+  CaptureRun run;
+  run.host.fnOnGrab = [&](int n) {
+    if (n == 4) run.control.Finish();
+  };
+  run.Record(0, 0, 8, 8, 30);
+  EXPECT_EQ(run.outcome.nGrabs, 5u);
+  EXPECT_EQ(run.host.log.back(), "end drain");
+}
+
+TEST_F(recording_CaptureSession, MoveShiftsTheOriginFromTheNextFrameAndKeepsTheSize) {
+  CaptureRun run;
+  run.host.fnOnGrab = [&](int n) {
+    // Published while frame 1 is grabbed: frame 2 is the first at the new place. Only
+    // the left and top count; the size stays the recording's.
+    if (n == 1) PublishMovedArea({300, 200, 300 + 99, 200 + 99});
+    if (n == 4) PublishMovedArea({-5, 7, 0, 12});
+    if (n == 5) run.control.Stop();
+  };
+  run.Record(10, 20, 64, 48, 30);
+  ASSERT_EQ(run.host.grabs.size(), 6u);
+  const std::pair<int, int> expected[] = {{10, 20}, {10, 20}, {300, 200}, {300, 200}, {300, 200}, {-5, 7}};
+  for (std::size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(run.host.grabs[i].nLeft, expected[i].first) << i;
+    EXPECT_EQ(run.host.grabs[i].nTop, expected[i].second) << i;
+    EXPECT_EQ(run.host.grabs[i].nWidth, 64) << i;
+    EXPECT_EQ(run.host.grabs[i].nHeight, 48) << i;
+  }
+  EXPECT_EQ(g_RegionMoved.load(), 0) << "taken";
+}
+
+TEST_F(recording_CaptureSession, MoveLeftOverFromAnEarlierRecordingIsForgotten) {
+  PublishMovedArea({500, 500, 600, 600});
+  CaptureRun run;
+  run.host.fnOnGrab = [&](int n) {
+    if (n == 1) run.control.Stop();
+  };
+  run.Record(10, 20, 64, 48, 30);
+  ASSERT_EQ(run.host.grabs.size(), 2u);
+  EXPECT_EQ(run.host.grabs[0].nLeft, 10);
+  EXPECT_EQ(run.host.grabs[0].nTop, 20);
+}
+
+TEST_F(recording_CaptureSession, StartFailuresLeaveNothingRunning) {
+  {
+    CaptureRun run;
+    CFakeAudio device(&run.host.log, "device");
+    g_bCaptureDevicePresent = 1;
+    g_pCaptureDeviceAudio = &device;
+    run.host.bFirstGrabFails = true;
+    run.Record(0, 0, 8, 8, 30);
+    EXPECT_FALSE(run.outcome.bStarted);
+    EXPECT_FALSE(run.outcome.strError.empty());
+    EXPECT_EQ(run.host.log, (std::vector<std::string>{"grab first 0,0 8x8"}));
+  }
+  {
+    CaptureRun run;
+    CFakeAudio device(&run.host.log, "device");
+    g_bCaptureDevicePresent = 1;
+    g_pCaptureDeviceAudio = &device;
+    run.host.nBeginResult = kFail;
+    run.Record(0, 0, 8, 8, 30);
+    EXPECT_FALSE(run.outcome.bStarted);
+    EXPECT_EQ(run.outcome.strError, "no file for you");
+    EXPECT_EQ(run.host.log, (std::vector<std::string>{"grab first 0,0 8x8", "device format", "begin", "release first"}))
+        << "no sound started, no border shown";
+    EXPECT_EQ(run.host.nLiveFrames, 0);
+  }
+  {
+    CaptureRun run;
+    run.Record(0, 0, 0, 8, 30);
+    EXPECT_FALSE(run.outcome.bStarted);
+    EXPECT_TRUE(run.host.log.empty());
+  }
+}
+
+TEST_F(recording_CaptureSession, SoundSourceChoice) {
+  struct Case {
+    std::int32_t bLoopback, bDevicePresent;
+    bool bLoopbackSet, bDeviceSet, bAvailable;
+    const char* szSource;  // null: no sound
+  } cases[] = {
+      {1, 1, true, true, true, "loopback"},
+      {1, 0, true, false, true, "loopback"},
+      {0, 1, true, true, true, "device"},
+      {0, 0, true, true, true, nullptr},
+      // Loopback chosen but not there, or not able to record now: no sound rather than
+      // another source the user did not choose.
+      {1, 1, false, true, true, nullptr},
+      {1, 0, true, false, false, nullptr},
+      {0, 1, false, false, true, nullptr},
+  };
+  for (const Case& c : cases) {
+    CaptureRun run;
+    CFakeAudio loopback(&run.host.log, "loopback", c.bAvailable);
+    CFakeAudio device(&run.host.log, "device", c.bAvailable);
+    g_bUseLoopback = c.bLoopback;
+    g_bCaptureDevicePresent = c.bDevicePresent;
+    g_pLoopbackAudio = c.bLoopbackSet ? &loopback : nullptr;
+    g_pCaptureDeviceAudio = c.bDeviceSet ? &device : nullptr;
+    run.host.fnOnGrab = [&](int) { run.control.Stop(); };
+    run.Record(0, 0, 8, 8, 30);
+    int nStarts = 0, nStops = 0;
+    for (const std::string& s : run.host.log) {
+      nStarts += s.size() > 6 && s.compare(s.size() - 6, 6, " start") == 0;
+      nStops += s.size() > 5 && s.compare(s.size() - 5, 5, " stop") == 0;
+    }
+    if (c.szSource) {
+      EXPECT_EQ(run.host.audioFormat.wFormatTag, 3) << c.szSource;
+      EXPECT_NE(std::find(run.host.log.begin(), run.host.log.end(), std::string(c.szSource) + " start"),
+                run.host.log.end());
+      EXPECT_EQ(nStarts, 1);
+      EXPECT_EQ(nStops, 1);
+    } else {
+      const WaveFormatEx d = DefaultCaptureFormat();
+      EXPECT_EQ(std::memcmp(&run.host.audioFormat, &d, sizeof d), 0) << "the capture format, silent";
+      EXPECT_EQ(nStarts, 0);
+      EXPECT_EQ(nStops, 0);
+    }
+  }
+  const WaveFormatEx d = DefaultCaptureFormat();
+  EXPECT_EQ(d.wFormatTag, 1);
+  EXPECT_EQ(d.nChannels, 1);
+  EXPECT_EQ(d.nSamplesPerSec, 48000u);
+  EXPECT_EQ(d.nAvgBytesPerSec, 48000u);
+  EXPECT_EQ(d.nBlockAlign, 1);
+  EXPECT_EQ(d.wBitsPerSample, 8);
+  EXPECT_EQ(d.cbSize, 0);
+}
+
+}  // namespace
+}  // namespace vantor::test

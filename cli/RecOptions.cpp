@@ -38,7 +38,8 @@ bool ParseWhole(const std::string& str, std::int64_t nMin, std::int64_t nMax, st
 
 std::string Names(const std::vector<SourceEntry>& entries, const char* szExtra, const char* szSeparator = ", ") {
   std::string str;
-  for (const SourceEntry& e : entries) str += (str.empty() ? "" : szSeparator) + std::string(e.szName);
+  for (const SourceEntry& e : entries)
+    str += (str.empty() ? "" : szSeparator) + std::string(e.szName) + (e.bTakesName ? "[:NAME]" : "");
   if (szExtra) str += (str.empty() ? "" : szSeparator) + std::string(szExtra);
   return str;
 }
@@ -90,7 +91,7 @@ const std::vector<OptionDef>& GetOptionDefs() {
        }},
       {"audio", true,
        [](const std::string& v, RecOptions* p, std::string* e) {
-         if (v != "none" && !IsListed(GetAudioSources(), v)) {
+         if (v != "none" && !IsAudioSourceName(v)) {
            *e = "unknown --audio '" + v + "' (available: " + Names(GetAudioSources(), "none") + ")";
            return false;
          }
@@ -212,6 +213,11 @@ const std::vector<OptionDef>& GetOptionDefs() {
          p->bStats = true;
          return true;
        }},
+      {"list-devices", false,
+       [](const std::string&, RecOptions* p, std::string*) {
+         p->bListDevices = true;
+         return true;
+       }},
       {"help", false,
        [](const std::string&, RecOptions* p, std::string*) {
          p->bHelp = true;
@@ -270,7 +276,7 @@ bool ParseRecOptions(const std::vector<std::string>& args, RecOptions* pOptions,
     if (strName == "duration") bDuration = true;
     given.push_back(strName);
   }
-  if (options.bHelp) {
+  if (options.bHelp || options.bListDevices) {
     *pOptions = options;
     return true;
   }
@@ -326,7 +332,8 @@ std::string GetRecHelp() {
       "  --pace real|max   real: frames at the frame rate; max: as fast as the encoder goes\n"
       "  --save-frames F   also write every frame handed to the encoder to F, raw\n"
       "                    (bgr24, top row first), for comparing with the decoded file\n"
-      "  --stats           print frames, seconds and processor time to standard error\n";
+      "  --stats           print frames, seconds and processor time to standard error\n"
+      "  --list-devices    print the sound capture devices, one name a line, and exit\n";
   if (IsScreenSourceAvailable())
     str +=
         "  --rect L,T,R,B    --source screen: the area, right and bottom inclusive\n"

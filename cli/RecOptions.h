@@ -26,6 +26,7 @@ struct RecOptions {
   std::string strSaveFrames;  // UTF-8; empty: none
   bool bStats = false;  // --stats: timing and processor time on standard error
   bool bHelp = false;
+  bool bListDevices = false;  // --list-devices: print the sound capture devices and exit
   // --source screen: --rect L,T,R,B (inclusive screen coordinates) or --fullscreen
   // (the default): the area to record.
   bool bHasRect = false;

@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "cli/TestPattern.h"
+#if defined(_WIN32)
+#include "cli/SoundSources.h"
+#endif
 
 namespace vantor {
 namespace {
@@ -121,11 +124,42 @@ const std::vector<SourceEntry>& GetVideoSources() {
 }
 
 const std::vector<SourceEntry>& GetAudioSources() {
-  static const std::vector<SourceEntry> entries = {
-      {"tone", "a 440 Hz tone, PCM 48,000 Hz 16-bit stereo", nullptr,
-       [] { return std::unique_ptr<IAudioSource>(new CToneSource); }},
-  };
+  static const std::vector<SourceEntry> entries = [] {
+    std::vector<SourceEntry> v = {
+        {"tone", "a 440 Hz tone, PCM 48,000 Hz 16-bit stereo", nullptr,
+         [] { return std::unique_ptr<IAudioSource>(new CToneSource); }},
+    };
+#if defined(_WIN32)
+    AddSoundDeviceSources(&v);
+#endif
+    return v;
+  }();
   return entries;
+}
+
+namespace {
+
+const SourceEntry* FindAudioSource(const std::string& strName) {
+  const std::size_t nColon = strName.find(':');
+  const std::string strBase = strName.substr(0, nColon);
+  for (const SourceEntry& e : GetAudioSources())
+    if (strBase == e.szName && e.fnAudio && (nColon == std::string::npos || e.bTakesName)) return &e;
+  return nullptr;
+}
+
+}  // namespace
+
+bool IsAudioSourceName(const std::string& strName) { return FindAudioSource(strName) != nullptr; }
+
+bool ListSoundDevices(std::vector<std::string>* pNames, std::string* pError) {
+#if defined(_WIN32)
+  *pNames = ListSoundDeviceNames();
+  return true;
+#else
+  pNames->clear();
+  *pError = "sound capture devices are listed by the Windows build only";
+  return false;
+#endif
 }
 
 std::unique_ptr<IVideoSource> CreateVideoSource(const std::string& strName) {
@@ -135,9 +169,8 @@ std::unique_ptr<IVideoSource> CreateVideoSource(const std::string& strName) {
 }
 
 std::unique_ptr<IAudioSource> CreateAudioSource(const std::string& strName) {
-  for (const SourceEntry& e : GetAudioSources())
-    if (strName == e.szName && e.fnAudio) return e.fnAudio();
-  return nullptr;
+  const SourceEntry* pEntry = FindAudioSource(strName);
+  return pEntry ? pEntry->fnAudio() : nullptr;
 }
 
 }  // namespace vantor

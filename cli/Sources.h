@@ -50,6 +50,7 @@ struct SourceEntry {
   const char* szDescription;
   std::function<std::unique_ptr<IVideoSource>()> fnVideo;  // null for audio sources
   std::function<std::unique_ptr<IAudioSource>()> fnAudio;  // null for video sources
+  bool bTakesName = false;  // also offered as NAME:ARGUMENT (the source reads the argument)
 };
 
 // The sources of this platform.
@@ -57,7 +58,13 @@ const std::vector<SourceEntry>& GetVideoSources();
 const std::vector<SourceEntry>& GetAudioSources();  // "none" is not listed: it has no source
 
 std::unique_ptr<IVideoSource> CreateVideoSource(const std::string& strName);
-// Null for "none" and for unknown names.
+// Null for "none" and for unknown names. A source that takes a name is found by the
+// part before the colon.
 std::unique_ptr<IAudioSource> CreateAudioSource(const std::string& strName);
+// strName is an --audio value some source answers to (not "none").
+bool IsAudioSourceName(const std::string& strName);
+// The sound capture devices of this platform (UTF-8 names). False, with *pError, where
+// there are none to list.
+bool ListSoundDevices(std::vector<std::string>* pNames, std::string* pError);
 
 }  // namespace vantor

@@ -14,6 +14,7 @@
 
 #include "cli/RecOptions.h"
 #include "cli/RecSession.h"
+#include "cli/Sources.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -53,6 +54,15 @@ int Run(const std::vector<std::string>& args) {
   }
   if (options.bHelp) {
     Print(stdout, vantor::GetRecHelp());
+    return 0;
+  }
+  if (options.bListDevices) {
+    std::vector<std::string> names;
+    if (!vantor::ListSoundDevices(&names, &strError)) {
+      Print(stderr, "VantorRec: " + strError + "\n");
+      return 1;
+    }
+    for (const std::string& strName : names) Print(stdout, strName + "\n");
     return 0;
   }
   std::signal(SIGINT, OnInterrupt);

@@ -9,6 +9,7 @@
 #include "overlays/FlashingWnd.h"
 #include "recording/EncoderThread.h"
 #include "recording/OutputFileName.h"
+#include "recording/RecordingSound.h"
 #include "recording/ScreenGrabber.h"
 
 namespace vantor {
@@ -183,6 +184,8 @@ DWORD RunRecordingThread(std::uint64_t nRun, RecordingSettings settings) {
 }  // namespace
 
 int RunCapture(int nTop, int nLeft, int nWidth, int nHeight, int nFramesPerSecond, const wchar_t* szFileName) {
+  // The loopback and the capture device, unless a caller has put its own sources there.
+  InstallRecordingSound();
   CGdiCaptureHost host;
   // Whole-millisecond sleeps need a whole-millisecond timer: at the default 15.6 ms
   // tick a sleep lasts up to a tick longer than asked, and every frame comes late.

@@ -1,0 +1,212 @@
+#include "recording/AudioRing.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+
+namespace vantor {
+
+void FillPcmFormat(int nIndex, WaveFormatEx* pFormat) {
+  if (!pFormat) return;
+  static constexpr std::uint32_t kRates[] = {48000, 44100, 22050, 11025, 8000};
+  static constexpr struct {
+    std::uint16_t nBits, nChannels;
+  } kLayouts[] = {{8, 1}, {16, 1}, {8, 2}, {16, 2}};
+  if (nIndex >= 0) {
+    const unsigned nRate = static_cast<unsigned>(nIndex) / 4;
+    if (nRate < std::size(kRates)) pFormat->nSamplesPerSec = kRates[nRate];
+    const auto& layout = kLayouts[static_cast<unsigned>(nIndex) % 4];
+    pFormat->wBitsPerSample = layout.nBits;
+    pFormat->nChannels = layout.nChannels;
+  }
+  pFormat->nBlockAlign = static_cast<std::uint16_t>(pFormat->wBitsPerSample / 8 * pFormat->nChannels);
+  pFormat->nAvgBytesPerSec = pFormat->nBlockAlign * pFormat->nSamplesPerSec;
+}
+
+WaveFormatEx GetCaptureFormat() {
+  WaveFormatEx format{};
+  format.wFormatTag = 1;
+  FillPcmFormat(0, &format);
+  format.cbSize = 0;
+  return format;
+}
+
+bool PlainWaveFormat(const void* pFormat, std::size_t nBytes, WaveFormatEx* pPlain) {
+  if (!pFormat || nBytes < sizeof(WaveFormatEx)) return false;
+  WaveFormatEx format;
+  std::memcpy(&format, pFormat, sizeof format);
+  if (format.nBlockAlign == 0 || format.nSamplesPerSec == 0 || format.nChannels == 0) return false;
+  if (format.wFormatTag == 0xFFFE) {
+    // WAVEFORMATEXTENSIBLE: valid bits, channel mask, then the sub-format, whose first
+    // four bytes are the plain tag when the rest is {-0000-0010-8000-00AA00389B71}.
+    constexpr std::size_t kSubFormatAt = sizeof(WaveFormatEx) + 2 + 4;
+    static constexpr std::uint8_t kBase[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                               0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    if (format.cbSize < 22 || nBytes < kSubFormatAt + 16) return false;
+    const auto* pSub = static_cast<const std::uint8_t*>(pFormat) + kSubFormatAt;
+    std::uint32_t nTag;
+    std::memcpy(&nTag, pSub, 4);
+    if (std::memcmp(pSub + 4, kBase, sizeof kBase) != 0 || (nTag != 1 && nTag != 3)) return false;
+    format.wFormatTag = static_cast<std::uint16_t>(nTag);
+  }
+  format.cbSize = 0;
+  *pPlain = format;
+  return true;
+}
+
+bool ComputeCaptureRing(std::uint16_t nBlockAlign, CaptureRingGeometry* pGeometry) {
+  if (!pGeometry) return false;
+  *pGeometry = {};
+  if (nBlockAlign == 0) return false;
+  std::uint32_t dwBlock = kCaptureBlockTarget - kCaptureBlockTarget % nBlockAlign;
+  if (dwBlock == 0) dwBlock = nBlockAlign;
+  pGeometry->dwBlockBytes = dwBlock;
+  pGeometry->dwBufferBytes = dwBlock * kCaptureNotifyCount;
+  return true;
+}
+
+std::uint32_t ReadableBytes(std::uint32_t dwReadPosition, std::uint32_t dwNextOffset,
+                            const CaptureRingGeometry& geometry) {
+  const std::uint32_t dwBuffer = geometry.dwBufferBytes;
+  if (dwBuffer == 0 || geometry.dwBlockBytes == 0) return 0;
+  if (dwReadPosition >= dwBuffer || dwNextOffset >= dwBuffer) return 0;
+  const std::uint32_t dwAvailable =
+      dwReadPosition >= dwNextOffset ? dwReadPosition - dwNextOffset : dwBuffer - dwNextOffset + dwReadPosition;
+  return dwAvailable - dwAvailable % geometry.dwBlockBytes;
+}
+
+RingPieces SplitRingRange(std::uint32_t dwOffset, std::uint32_t nBytes, std::uint32_t dwBufferBytes) {
+  RingPieces pieces;
+  if (dwOffset >= dwBufferBytes) return pieces;
+  nBytes = std::min(nBytes, dwBufferBytes);
+  pieces.dwBytes1 = std::min(nBytes, dwBufferBytes - dwOffset);
+  pieces.dwBytes2 = nBytes - pieces.dwBytes1;
+  return pieces;
+}
+
+void CCaptureTimeline::Begin(std::uint32_t nBytesPerSecond, std::uint32_t nBlockAlign) {
+  *this = CCaptureTimeline();
+  m_nBytesPerSecond = nBytesPerSecond;
+  m_nBlockAlign = std::max<std::uint32_t>(1, nBlockAlign);
+}
+
+std::uint64_t CCaptureTimeline::ToPosition(double dSeconds) const {
+  if (!(dSeconds > 0)) return 0;
+  const auto nBytes = static_cast<std::uint64_t>(dSeconds * m_nBytesPerSecond);
+  return nBytes - nBytes % m_nBlockAlign;
+}
+
+void CCaptureTimeline::SetPaused(bool bPaused, double dSeconds) {
+  if (bPaused == m_bPaused || m_bEnded) return;
+  m_bPaused = bPaused;
+  const std::uint64_t nAt = ToPosition(dSeconds);
+  if (bPaused) {
+    m_Pauses.push_back({nAt, UINT64_MAX});
+  } else {
+    m_Pauses.back().nTo = std::max(nAt, m_Pauses.back().nFrom);
+  }
+}
+
+void CCaptureTimeline::Emit(std::uint64_t nFrom, std::uint64_t nTo, Step::Kind kind, std::vector<Step>* pSteps) {
+  auto push = [&](Step::Kind k, std::uint64_t n) {
+    if (n == 0 || (k == Step::kDrop && kind == Step::kSilence)) return;
+    if (k != Step::kDrop) m_nWritten += n;
+    if (!pSteps->empty() && pSteps->back().kind == k) {
+      pSteps->back().nBytes += static_cast<std::uint32_t>(n);
+    } else {
+      pSteps->push_back({k, static_cast<std::uint32_t>(n)});
+    }
+  };
+  std::uint64_t nAt = nFrom;
+  while (nAt < nTo) {
+    // The nearest stretch that must not reach the file: a pause, or everything past
+    // the end.
+    std::uint64_t nBlockFrom = m_bEnded ? std::max(m_nEnd, nAt) : UINT64_MAX;
+    std::uint64_t nBlockTo = UINT64_MAX;
+    for (const Span& pause : m_Pauses)
+      if (pause.nTo > nAt && pause.nFrom < nBlockFrom && pause.nFrom < pause.nTo) {
+        nBlockFrom = std::max(pause.nFrom, nAt);
+        nBlockTo = pause.nTo;
+      }
+    if (nBlockFrom >= nTo) {
+      push(kind, nTo - nAt);
+      return;
+    }
+    push(kind, nBlockFrom - nAt);
+    const std::uint64_t nSkipTo = std::min(nTo, nBlockTo);
+    push(Step::kDrop, nSkipTo - nBlockFrom);
+    nAt = nSkipTo;
+  }
+}
+
+void CCaptureTimeline::Place(std::uint32_t nBytes, double dSeconds, std::vector<Step>* pSteps) {
+  if (!m_bStarted) {
+    m_bStarted = true;
+    const std::uint64_t nArrival = ToPosition(dSeconds);
+    if (nArrival > nBytes) {
+      const std::uint64_t nGap = nArrival - nBytes;
+      const std::uint64_t nPad = nGap - nGap % m_nBlockAlign;
+      Emit(0, nPad, Step::kSilence, pSteps);
+      m_nPosition = nPad;
+    }
+  }
+  Emit(m_nPosition, m_nPosition + nBytes, Step::kKeep, pSteps);
+  m_nPosition += nBytes;
+}
+
+void CCaptureTimeline::End(double dSeconds) {
+  if (m_bEnded) return;
+  m_nEnd = ToPosition(dSeconds);
+  if (m_bPaused) m_Pauses.back().nTo = std::max(m_nEnd, m_Pauses.back().nFrom);
+  m_bEnded = true;
+}
+
+void CCaptureTimeline::Finish(std::vector<Step>* pSteps) {
+  if (!m_bEnded || m_nPosition >= m_nEnd) return;
+  Emit(m_nPosition, m_nEnd, Step::kSilence, pSteps);
+  m_nPosition = m_nEnd;
+}
+
+CAudioBlockBuilder::CAudioBlockBuilder(std::uint8_t* pStorage, std::uint32_t nCapacity)
+    : m_pStorage(pStorage), m_nCapacity(pStorage ? nCapacity : 0) {}
+
+void CAudioBlockBuilder::BeginCycle(std::uint32_t nFrameBytes) {
+  m_nFrameBytes = std::max<std::uint32_t>(1, nFrameBytes);
+  m_nUsed = 0;
+  m_bPacketSeen = false;
+  m_bDelivered = false;
+}
+
+void CAudioBlockBuilder::Flush(IGate& gate) {
+  gate.Deliver(m_pStorage, m_nUsed);
+  m_nUsed = 0;
+  m_bDelivered = true;
+}
+
+void CAudioBlockBuilder::Append(const void* pData, std::uint64_t nBytes, IGate& gate) {
+  if (!pData || nBytes == 0) return;
+  // Whole frames only, so that no block ends inside a sample.
+  const std::uint32_t nRoom = m_nCapacity - m_nCapacity % m_nFrameBytes;
+  if (nRoom == 0) return;
+  const auto* pBytes = static_cast<const std::uint8_t*>(pData);
+  if (m_nUsed + nBytes > nRoom && m_nUsed > 0) Flush(gate);
+  while (nBytes > nRoom) {
+    // A packet larger than the whole block: out in parts of a full block each.
+    std::memcpy(m_pStorage, pBytes, nRoom);
+    m_nUsed = nRoom;
+    Flush(gate);
+    pBytes += nRoom;
+    nBytes -= nRoom;
+  }
+  std::memcpy(m_pStorage + m_nUsed, pBytes, static_cast<std::size_t>(nBytes));
+  m_nUsed += static_cast<std::uint32_t>(nBytes);
+}
+
+void CAudioBlockBuilder::EndCycle(IGate& gate) {
+  if (!m_bPacketSeen) return;
+  if (m_nUsed > 0 || !m_bDelivered) Flush(gate);
+  m_nUsed = 0;
+}
+
+}  // namespace vantor

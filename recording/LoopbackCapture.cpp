@@ -1,0 +1,279 @@
+#include "recording/LoopbackCapture.h"
+
+#include <audioclient.h>
+
+#include <algorithm>
+
+#include "app/Globals.h"
+
+namespace vantor {
+
+std::uint8_t g_LoopbackBlock[kLoopbackBlockBytes];
+CLoopbackCapture g_LoopbackCapture;
+
+namespace {
+
+// One second of buffer, in 100-ns units: wake-ups every half second leave the other
+// half for the endpoint to fill meanwhile.
+constexpr REFERENCE_TIME kRequestedDuration = 10000000;
+
+bool LoopbackChosen() { return std::atomic_ref<std::int32_t>(g_bUseLoopback).load(std::memory_order_relaxed) != 0; }
+
+template <class T>
+void ReleaseInterface(T*& p) {
+  if (p) {
+    p->Release();
+    p = nullptr;
+  }
+}
+
+// The endpoint and its audio client, up to the mix format: what the recording thread
+// needs for the file's format and the reader for its stream. Releases what it holds.
+struct CEndpoint {
+  IMMDeviceEnumerator* pEnumerator = nullptr;
+  IMMDevice* pDevice = nullptr;
+  IAudioClient* pClient = nullptr;
+  WAVEFORMATEX* pFormat = nullptr;  // CoTaskMemAlloc'ed by the client
+
+  ~CEndpoint() {
+    if (pFormat) ::CoTaskMemFree(pFormat);
+    ReleaseInterface(pClient);
+    ReleaseInterface(pDevice);
+    ReleaseInterface(pEnumerator);
+  }
+
+  // kRunning when everything is there, otherwise the step that failed and its result.
+  LoopbackExit Open(CLoopbackCapture::EnumeratorFactory pfnFactory, HRESULT* phr) {
+    HRESULT& hr = *phr;
+    hr = pfnFactory(&pEnumerator);
+    if (FAILED(hr) || !pEnumerator) return LoopbackExit::kNoEnumerator;
+    hr = pEnumerator->GetDefaultAudioEndpoint(eRender, eConsole, &pDevice);
+    if (FAILED(hr) || !pDevice) return LoopbackExit::kNoEndpoint;
+    hr = pDevice->Activate(__uuidof(IAudioClient), CLSCTX_ALL, nullptr, reinterpret_cast<void**>(&pClient));
+    if (FAILED(hr) || !pClient) return LoopbackExit::kNoClient;
+    hr = pClient->GetMixFormat(&pFormat);
+    if (FAILED(hr) || !pFormat) return LoopbackExit::kNoMixFormat;
+    // A format without frames or rate would divide by zero below and describes nothing
+    // a file could hold.
+    if (pFormat->nBlockAlign == 0 || pFormat->nSamplesPerSec == 0) {
+      hr = AUDCLNT_E_UNSUPPORTED_FORMAT;
+      return LoopbackExit::kNoMixFormat;
+    }
+    return LoopbackExit::kRunning;
+  }
+};
+
+// COM on the calling thread for as long as the object lives. A thread already in the
+// multithreaded apartment can use COM as it is; it is only not ours to leave.
+class CComScope {
+ public:
+  CComScope() : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~CComScope() {
+    if (SUCCEEDED(m_hr)) ::CoUninitialize();
+  }
+  bool IsUsable() const { return SUCCEEDED(m_hr) || m_hr == RPC_E_CHANGED_MODE; }
+  HRESULT get_Result() const { return m_hr; }
+
+ private:
+  HRESULT m_hr;
+};
+
+}  // namespace
+
+const char* DescribeLoopbackExit(LoopbackExit exit) {
+  switch (exit) {
+    case LoopbackExit::kRunning: return "running";
+    case LoopbackExit::kStopped: return "stopped";
+    case LoopbackExit::kNoCom: return "COM could not be initialised";
+    case LoopbackExit::kNoEnumerator: return "no device enumerator";
+    case LoopbackExit::kNoEndpoint: return "no default playback device";
+    case LoopbackExit::kNoClient: return "the playback device gave no audio client";
+    case LoopbackExit::kNoMixFormat: return "the playback device gave no mix format";
+    case LoopbackExit::kInitialize: return "the playback device refused loopback";
+    case LoopbackExit::kBufferSize: return "the buffer size query failed";
+    case LoopbackExit::kCaptureClient: return "the playback device gave no capture client";
+    case LoopbackExit::kStart: return "the loopback stream did not start";
+    case LoopbackExit::kPacketSize: return "a packet size query failed";
+    case LoopbackExit::kGetBuffer: return "a packet could not be fetched";
+    case LoopbackExit::kReleaseBuffer: return "a packet could not be released";
+  }
+  return "unknown";
+}
+
+HRESULT CreateSystemDeviceEnumerator(IMMDeviceEnumerator** ppEnumerator) {
+  return ::CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                            reinterpret_cast<void**>(ppEnumerator));
+}
+
+// Blocks go out only while the recording runs unpaused with this source chosen; the
+// packets are drained all the same, so that a pause loses its sound instead of
+// delaying it.
+class CLoopbackCapture::CGate final : public CAudioBlockBuilder::IGate {
+ public:
+  explicit CGate(IAudioSink* pSink) : m_pSink(pSink) {}
+  void Deliver(const void* pData, std::uint32_t nBytes) override {
+    if (m_pSink && !m_pSink->IsPaused() && LoopbackChosen()) m_pSink->WriteAudio(pData, nBytes);
+  }
+
+ private:
+  IAudioSink* m_pSink;
+};
+
+CLoopbackCapture::CLoopbackCapture(std::uint8_t* pBlock, std::uint32_t nBlockBytes)
+    : m_pBlock(pBlock), m_nBlockBytes(nBlockBytes), m_pfnFactory(&CreateSystemDeviceEnumerator) {
+  m_hWake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+}
+
+CLoopbackCapture::~CLoopbackCapture() {
+  Stop(true);
+  if (m_hWake) ::CloseHandle(m_hWake);
+}
+
+void CLoopbackCapture::SetSink(IAudioSink* pSink) { m_pSink = pSink; }
+
+void CLoopbackCapture::SetEnumeratorFactory(EnumeratorFactory pfnFactory) {
+  m_pfnFactory = pfnFactory ? pfnFactory : &CreateSystemDeviceEnumerator;
+}
+
+bool CLoopbackCapture::GetMixFormat(std::vector<std::uint8_t>* pFormat) {
+  pFormat->clear();
+  CComScope com;
+  if (!com.IsUsable()) return false;
+  HRESULT hr = S_OK;
+  CEndpoint endpoint;
+  if (endpoint.Open(m_pfnFactory, &hr) != LoopbackExit::kRunning) return false;
+  const WAVEFORMATEX* pMix = endpoint.pFormat;
+  const std::size_t nBytes = sizeof(WAVEFORMATEX) + (pMix->wFormatTag == WAVE_FORMAT_PCM ? 0 : pMix->cbSize);
+  const auto* pBytes = reinterpret_cast<const std::uint8_t*>(pMix);
+  pFormat->assign(pBytes, pBytes + nBytes);
+  if (pMix->wFormatTag == WAVE_FORMAT_PCM) reinterpret_cast<WAVEFORMATEX*>(pFormat->data())->cbSize = 0;
+  return true;
+}
+
+bool CLoopbackCapture::Start() {
+  // A reader of an earlier recording must never be revived by the flag cleared below.
+  Stop(true);
+  if (m_hWake) ::ResetEvent(m_hWake);
+  m_LastExit = LoopbackExit::kRunning;
+  m_hrLastError = S_OK;
+  m_bStop = 0;
+  m_hThread = ::CreateThread(nullptr, 0, &LoopbackThreadProc, this, 0, nullptr);
+  if (!m_hThread) {
+    m_bStop = 1;
+    return false;
+  }
+  return true;
+}
+
+void CLoopbackCapture::Stop(bool bWait) {
+  m_bStop = 1;
+  if (m_hWake) ::SetEvent(m_hWake);
+  if (bWait) WaitUntilEnded(INFINITE);
+}
+
+bool CLoopbackCapture::WaitUntilEnded(DWORD dwTimeout) {
+  if (!m_hThread) return true;
+  if (::WaitForSingleObject(m_hThread, dwTimeout) != WAIT_OBJECT_0) return false;
+  ::CloseHandle(m_hThread);
+  m_hThread = nullptr;
+  return true;
+}
+
+bool CLoopbackCapture::IsReaderRunning() const {
+  const HANDLE hThread = m_hThread;
+  return hThread && ::WaitForSingleObject(hThread, 0) == WAIT_TIMEOUT;
+}
+
+void CLoopbackCapture::End(LoopbackExit exit, HRESULT hr) {
+  m_hrLastError = hr;
+  m_LastExit = exit;
+}
+
+DWORD WINAPI LoopbackThreadProc(LPVOID pObject) {
+  static_cast<CLoopbackCapture*>(pObject)->Run();
+  return 0;
+}
+
+void CLoopbackCapture::Run() {
+  CComScope com;
+  if (!com.IsUsable()) return End(LoopbackExit::kNoCom, com.get_Result());
+
+  HRESULT hr = S_OK;
+  CEndpoint endpoint;
+  const LoopbackExit opened = endpoint.Open(m_pfnFactory, &hr);
+  if (opened != LoopbackExit::kRunning) return End(opened, hr);
+  IAudioClient* pClient = endpoint.pClient;
+  const WAVEFORMATEX& format = *endpoint.pFormat;
+
+  hr = pClient->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_LOOPBACK, kRequestedDuration, 0,
+                           endpoint.pFormat, nullptr);
+  if (FAILED(hr)) return End(LoopbackExit::kInitialize, hr);
+  UINT32 nBufferFrames = 0;
+  hr = pClient->GetBufferSize(&nBufferFrames);
+  if (FAILED(hr)) return End(LoopbackExit::kBufferSize, hr);
+
+  IAudioCaptureClient* pCapture = nullptr;
+  hr = pClient->GetService(__uuidof(IAudioCaptureClient), reinterpret_cast<void**>(&pCapture));
+  if (FAILED(hr) || !pCapture) return End(LoopbackExit::kCaptureClient, FAILED(hr) ? hr : E_POINTER);
+  struct CaptureOwner {
+    IAudioCaptureClient*& p;
+    ~CaptureOwner() { ReleaseInterface(p); }
+  } captureOwner{pCapture};
+
+  const auto nActualDuration =
+      static_cast<std::int64_t>(static_cast<double>(nBufferFrames) * kRequestedDuration / format.nSamplesPerSec);
+  hr = pClient->Start();
+  if (FAILED(hr)) return End(LoopbackExit::kStart, hr);
+  if (m_bStop) {
+    pClient->Stop();
+    return End(LoopbackExit::kStopped, S_OK);
+  }
+  // Half the buffer; never 0, which would turn the wait into a spin.
+  const auto nInterval = static_cast<DWORD>(std::max<std::int64_t>(1, nActualDuration / 10000 / 2));
+  m_nInterval = nInterval;
+
+  CAudioBlockBuilder block(m_pBlock, m_nBlockBytes);
+  CGate gate(m_pSink);
+  for (;;) {
+    ::WaitForSingleObject(m_hWake, nInterval);
+
+    LoopbackExit failure = LoopbackExit::kRunning;
+    block.BeginCycle(format.nBlockAlign);
+    UINT32 nPacketFrames = 0;
+    hr = pCapture->GetNextPacketSize(&nPacketFrames);
+    if (FAILED(hr)) failure = LoopbackExit::kPacketSize;
+    while (failure == LoopbackExit::kRunning && nPacketFrames != 0) {
+      block.NotePacket();
+      BYTE* pData = nullptr;
+      UINT32 nFrames = 0;
+      DWORD dwFlags = 0;
+      hr = pCapture->GetBuffer(&pData, &nFrames, &dwFlags, nullptr, nullptr);
+      if (FAILED(hr)) {
+        failure = LoopbackExit::kGetBuffer;
+        break;
+      }
+      if (!(dwFlags & AUDCLNT_BUFFERFLAGS_SILENT) && pData)
+        block.Append(pData, static_cast<std::uint64_t>(nFrames) * format.nBlockAlign, gate);
+      hr = pCapture->ReleaseBuffer(nFrames);
+      if (FAILED(hr)) {
+        failure = LoopbackExit::kReleaseBuffer;
+        break;
+      }
+      hr = pCapture->GetNextPacketSize(&nPacketFrames);
+      if (FAILED(hr)) failure = LoopbackExit::kPacketSize;
+    }
+    // What the cycle drained before a failure is sound that happened: keep it (but a
+    // failure alone makes no empty chunk).
+    if (failure == LoopbackExit::kRunning || block.get_Used() > 0) block.EndCycle(gate);
+    if (failure != LoopbackExit::kRunning) {
+      pClient->Stop();
+      return End(failure, hr);
+    }
+    if (m_bStop) {
+      pClient->Stop();
+      return End(LoopbackExit::kStopped, S_OK);
+    }
+  }
+}
+
+}  // namespace vantor

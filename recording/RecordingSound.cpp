@@ -1,0 +1,58 @@
+#include "recording/RecordingSound.h"
+
+#include <atomic>
+#include <vector>
+
+#include "media/AviRecorder.h"
+#include "recording/AudioRing.h"
+#include "recording/DirectSoundCapture.h"
+#include "recording/LoopbackCapture.h"
+
+namespace vantor {
+
+CLoopbackRecordingAudio g_LoopbackRecordingAudio;
+CDeviceRecordingAudio g_DeviceRecordingAudio;
+
+namespace {
+
+// Lives as long as the program: a reader may still be writing after RunCapture returns.
+CRecorderAudioSink<CAviRecorder, std::atomic<std::int32_t>> s_RecorderSink(g_Recorder, g_Paused);
+
+}  // namespace
+
+const WaveFormatEx* CLoopbackRecordingAudio::PrepareFormat() {
+  std::vector<std::uint8_t> mix;
+  // The recorder's 18-byte format block cannot hold an extensible format's sub-format:
+  // hand it the plain tag instead, which says the same.
+  if (!g_LoopbackCapture.GetMixFormat(&mix) || !PlainWaveFormat(mix.data(), mix.size(), &m_Format)) return nullptr;
+  return &m_Format;
+}
+
+void CLoopbackRecordingAudio::Start() {
+  g_LoopbackCapture.SetSink(&s_RecorderSink);
+  g_LoopbackCapture.Start();
+}
+
+void CLoopbackRecordingAudio::Stop() { g_LoopbackCapture.Stop(true); }
+
+const WaveFormatEx* CDeviceRecordingAudio::PrepareFormat() {
+  m_Format = GetCaptureFormat();
+  return &m_Format;
+}
+
+void CDeviceRecordingAudio::Start() {
+  g_DirectSoundCapture.SetSink(&s_RecorderSink);
+  g_DirectSoundCapture.SetRunning(1);
+}
+
+void CDeviceRecordingAudio::Stop() {
+  g_DirectSoundCapture.SetRunning(0);
+  g_DirectSoundCapture.Release();
+}
+
+void InstallRecordingSound() {
+  if (!g_pLoopbackAudio) g_pLoopbackAudio = &g_LoopbackRecordingAudio;
+  if (!g_pCaptureDeviceAudio) g_pCaptureDeviceAudio = &g_DeviceRecordingAudio;
+}
+
+}  // namespace vantor

@@ -1,0 +1,48 @@
+// The program's two sound sources as a screen recording uses them (IRecordingAudio):
+// the loopback of the default playback device (g_LoopbackCapture) and the chosen
+// capture device (g_DirectSoundCapture). Both write into g_Recorder and leave out what
+// they hear while g_Paused is set.
+//
+// InstallRecordingSound() makes them the sources ChooseRecordingAudio() picks from,
+// unless a caller has already put its own in their place (VantorRec does, for its
+// sources); RunCapture calls it before each recording.
+#pragma once
+#include "media/AVITypes.h"
+#include "recording/GdiRecording.h"
+
+namespace vantor {
+
+class CLoopbackRecordingAudio final : public IRecordingAudio {
+ public:
+  // The mix format as a plain 18-byte format (PCM or float); null when the endpoint,
+  // its client or its mix format cannot be had: the recording then has no sound.
+  const WaveFormatEx* PrepareFormat() override;
+  // Starts the loopback reader.
+  void Start() override;
+  // Stops the reader; it writes the cycle it is in and ends before this returns.
+  void Stop() override;
+
+ private:
+  WaveFormatEx m_Format{};
+};
+
+class CDeviceRecordingAudio final : public IRecordingAudio {
+ public:
+  // The capture format (PCM, 48,000 Hz, 8 bits, mono).
+  const WaveFormatEx* PrepareFormat() override;
+  // Creates the buffer (and the chosen device again, after the last recording released
+  // it) and starts capturing; a device that fails leaves the recording without sound.
+  void Start() override;
+  // Collects the sound up to this moment, stops capturing and releases the device.
+  void Stop() override;
+
+ private:
+  WaveFormatEx m_Format{};
+};
+
+extern CLoopbackRecordingAudio g_LoopbackRecordingAudio;
+extern CDeviceRecordingAudio g_DeviceRecordingAudio;
+
+void InstallRecordingSound();
+
+}  // namespace vantor

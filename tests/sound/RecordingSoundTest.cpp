@@ -1,0 +1,164 @@
+// The program's two sound sources as a screen recording drives them (PrepareFormat,
+// Start after the file is open, Stop at the end), writing into g_Recorder: the blocks
+// land in the file as "01wb" chunks, a pause is left out, the next recording captures
+// from the chosen device again, and a loopback without an endpoint means no sound.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "RecorderTestSupport.h"
+#include "SoundDoubles.h"
+#include "app/Globals.h"
+#include "media/AviRecorder.h"
+#include "recording/DirectSoundCapture.h"
+#include "recording/GdiRecording.h"
+#include "recording/LoopbackCapture.h"
+#include "recording/RecordingSound.h"
+
+namespace vantor {
+namespace {
+
+using test::DsWorld;
+using test::WasapiWorld;
+
+class RecordingSoundTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    g_Paused = 0;
+    g_bUseLoopback = 0;
+    g_Recorder.SetBinding(xvid.MakeBinding());
+    g_DirectSoundCapture.SetSystemFunctions(&test::FakeDirectSoundCaptureCreate,
+                                            &test::FakeDirectSoundCaptureEnumerate);
+    g_DirectSoundCapture.SetClock([this] { return ds.get_DeviceSeconds(); });
+    g_LoopbackCapture.SetEnumeratorFactory(&test::FakeEnumeratorFactory);
+  }
+  void TearDown() override {
+    g_DirectSoundCapture.Release();
+    g_DirectSoundCapture.SetSystemFunctions(nullptr, nullptr);
+    g_DirectSoundCapture.SetClock({});
+    g_LoopbackCapture.Stop(true);
+    g_LoopbackCapture.SetEnumeratorFactory(nullptr);
+    g_Recorder.Close();
+    g_Recorder.SetBinding(nullptr);
+    g_Paused = 0;
+    g_bUseLoopback = 0;
+  }
+
+  // The recording thread's part up to the open file, with the source's format.
+  void OpenFile(IRecordingAudio& audio, const std::string& strName) {
+    const WaveFormatEx* pFormat = audio.PrepareFormat();
+    ASSERT_NE(pFormat, nullptr);
+    const BitmapInfoHeader frame = test::MakeFrameHeader(16, 16);
+    g_Recorder.Reset();
+    g_Recorder.SetAudioFormat(pFormat);
+    g_Recorder.SetVideoFormat(&frame);
+    ASSERT_EQ(g_Recorder.CreateEncoder(16, 16, 10), kOk);
+    strFile = dir.File(strName);
+    ASSERT_EQ(g_Recorder.OpenUtf8(strFile), kOk);
+  }
+
+  std::vector<std::uint8_t> SoundInFile() {
+    test::CAviReader reader;
+    EXPECT_TRUE(reader.Load(strFile)) << reader.get_Error();
+    std::vector<std::uint8_t> all;
+    for (const test::AviChunkRef& chunk : reader.get_Chunks("01wb")) {
+      const auto data = reader.get_Data(chunk);
+      all.insert(all.end(), data.begin(), data.end());
+    }
+    return all;
+  }
+
+  std::vector<std::uint8_t> Pattern(std::uint64_t nFrom, std::uint64_t nCount) {
+    std::vector<std::uint8_t> v;
+    for (std::uint64_t i = nFrom; i < nFrom + nCount; ++i) v.push_back(DsWorld::PatternByte(i));
+    return v;
+  }
+
+  test::CTempDir dir;
+  test::CFakeXvid xvid;
+  DsWorld ds;
+  WasapiWorld wasapi;
+  std::string strFile;
+};
+
+TEST_F(RecordingSoundTest, InstallFillsOnlyEmptyPlaces) {
+  IRecordingAudio* pSavedLoopback = g_pLoopbackAudio;
+  IRecordingAudio* pSavedDevice = g_pCaptureDeviceAudio;
+  g_pLoopbackAudio = nullptr;
+  g_pCaptureDeviceAudio = &g_LoopbackRecordingAudio;  // a caller's own choice
+  InstallRecordingSound();
+  EXPECT_EQ(g_pLoopbackAudio, &g_LoopbackRecordingAudio);
+  EXPECT_EQ(g_pCaptureDeviceAudio, &g_LoopbackRecordingAudio) << "left as the caller set it";
+  g_pCaptureDeviceAudio = nullptr;
+  InstallRecordingSound();
+  EXPECT_EQ(g_pCaptureDeviceAudio, &g_DeviceRecordingAudio);
+  g_pLoopbackAudio = pSavedLoopback;
+  g_pCaptureDeviceAudio = pSavedDevice;
+}
+
+TEST_F(RecordingSoundTest, CaptureDeviceWritesIntoTheFileAndLeavesThePauseOut) {
+  const GUID guid = {0x1234, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
+  ASSERT_FALSE(g_DirectSoundCapture.CreateDevice(guid));
+  for (int nRecording = 0; nRecording < 2; ++nRecording) {
+    SCOPED_TRACE(nRecording);
+    OpenFile(g_DeviceRecordingAudio, "rec" + std::to_string(nRecording) + ".avi");
+    const std::uint64_t nBase = ds.get_Produced();
+    g_DeviceRecordingAudio.Start();
+    EXPECT_EQ(std::memcmp(&ds.createdWith.back(), &guid, sizeof guid), 0) << "the chosen device";
+    ds.Produce(960, false);
+    g_DirectSoundCapture.ReadBlock();
+    g_Paused = 1;
+    g_DirectSoundCapture.ObservePause();
+    ds.Produce(1440, false);
+    g_DirectSoundCapture.ReadBlock();
+    g_Paused = 0;
+    g_DirectSoundCapture.ObservePause();
+    ds.Produce(480, false);
+    g_DeviceRecordingAudio.Stop();
+    EXPECT_EQ(ds.nLiveObjects.load(), 0) << "the device is released at the end";
+    EXPECT_EQ(g_Recorder.Close(), kOk);
+
+    std::vector<std::uint8_t> want = Pattern(nBase, 960);
+    const auto after = Pattern(nBase + 2400, 480);
+    want.insert(want.end(), after.begin(), after.end());
+    EXPECT_EQ(SoundInFile(), want);
+  }
+}
+
+TEST_F(RecordingSoundTest, LoopbackHandsTheRecorderAPlainFormatAndWritesItsBlocks) {
+  g_bUseLoopback = 1;
+  wasapi.pStop = &g_LoopbackCapture.m_bStop;
+  wasapi.nStopAtCycle = 1000;
+  wasapi.cycles = {{{5}, {5}}, {{10}}};
+  const WaveFormatEx* pFormat = g_LoopbackRecordingAudio.PrepareFormat();
+  ASSERT_NE(pFormat, nullptr);
+  EXPECT_EQ(pFormat->wFormatTag, 3) << "the extensible float format, as its plain tag";
+  EXPECT_EQ(pFormat->nChannels, 2);
+  EXPECT_EQ(pFormat->nBlockAlign, 8);
+  EXPECT_EQ(pFormat->cbSize, 0);
+
+  OpenFile(g_LoopbackRecordingAudio, "loopback.avi");
+  g_LoopbackRecordingAudio.Start();
+  for (int i = 0; i < 4000 && wasapi.nCyclesBegun.load() < 3; ++i) ::Sleep(5);
+  ASSERT_GE(wasapi.nCyclesBegun.load(), 3) << "the reader never came round";
+  g_LoopbackRecordingAudio.Stop();
+  EXPECT_FALSE(g_LoopbackCapture.IsReaderRunning()) << "Stop returns once no more writes can come";
+  EXPECT_EQ(g_Recorder.Close(), kOk);
+  std::vector<std::uint8_t> want = wasapi.PacketBytes(0, 0);
+  for (const auto& more : {wasapi.PacketBytes(0, 1), wasapi.PacketBytes(1, 0)}) want.insert(want.end(), more.begin(), more.end());
+  EXPECT_EQ(SoundInFile(), want);
+  EXPECT_EQ(wasapi.nLiveObjects.load(), 0);
+}
+
+TEST_F(RecordingSoundTest, LoopbackWithoutEndpointMeansNoSoundSource) {
+  wasapi.hrEndpoint = E_NOTFOUND;
+  EXPECT_EQ(g_LoopbackRecordingAudio.PrepareFormat(), nullptr);
+  wasapi.hrEndpoint = S_OK;
+  wasapi.mixFormat = test::MakeMixFormat(WAVE_FORMAT_EXTENSIBLE, 2, 48000, 32);
+  wasapi.mixFormat[sizeof(WAVEFORMATEX) + 6] = 0x77;  // a sub-format a file cannot name
+  EXPECT_EQ(g_LoopbackRecordingAudio.PrepareFormat(), nullptr);
+  EXPECT_EQ(wasapi.nLiveObjects.load(), 0);
+}
+
+}  // namespace
+}  // namespace vantor

@@ -1,9 +1,18 @@
 #include "recording/EncoderThread.h"
 
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 
 namespace vantor {
+
+namespace {
+
+// A sound source that has not stopped within this time is not waited for any longer:
+// the file is closed without the rest of its sound rather than never.
+constexpr auto kMaxCloseHold = std::chrono::seconds(10);
+
+}  // namespace
 
 std::atomic<std::int32_t> g_Recording{0};
 CFrameBuffer g_FrameBuffer;
@@ -23,12 +32,12 @@ CEncoderThread::~CEncoderThread() {
 }
 
 Result CEncoderThread::Begin(const BitmapInfoHeader& firstFrame, const WaveFormatEx* pAudioFormat,
-                             double dFramesPerSecond, const wchar_t* szFileName) {
-  return BeginUtf8(firstFrame, pAudioFormat, dFramesPerSecond, Utf8FromWide(szFileName));
+                             double dFramesPerSecond, const wchar_t* szFileName, bool bHoldClose) {
+  return BeginUtf8(firstFrame, pAudioFormat, dFramesPerSecond, Utf8FromWide(szFileName), bHoldClose);
 }
 
 Result CEncoderThread::BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveFormatEx* pAudioFormat,
-                                 double dFramesPerSecond, const std::string& strFileName) {
+                                 double dFramesPerSecond, const std::string& strFileName, bool bHoldClose) {
   // The previous recording's thread may still be writing its last frame or closing its
   // file; resetting the recorder under it would cut that file short. Held to the end,
   // so that a second start waits for this one. The old thread is told to stop: the
@@ -37,8 +46,13 @@ Result CEncoderThread::BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveF
   std::lock_guard<std::mutex> joinLock(m_JoinLock);
   m_bStop = true;
   m_Buffer.Wake();
+  ReleaseClose();
   JoinLocked();
   m_bStop = false;
+  {
+    std::lock_guard<std::mutex> lock(m_CloseHoldLock);
+    m_bCloseHeld = bHoldClose;
+  }
   auto fail = [this](Result nResult, std::string strWhy) {
     std::lock_guard<std::mutex> lock(m_ThreadLock);
     m_strError = std::move(strWhy);
@@ -100,6 +114,10 @@ int CEncoderThread::Run() {
     m_Pending.Dec();
     m_Buffer.NotifyEncoded();
   }
+  {
+    std::unique_lock<std::mutex> lock(m_CloseHoldLock);
+    m_CloseHoldChanged.wait_for(lock, kMaxCloseHold, [this] { return !m_bCloseHeld; });
+  }
   m_nCloseResult = m_Recorder.Close();
   // Whoever waits for the last frames must not wait for a thread that has ended.
   m_Buffer.Wake();
@@ -113,7 +131,16 @@ void CEncoderThread::Stop(bool bWait) {
   if (bWait) WaitUntilClosed();
 }
 
+void CEncoderThread::ReleaseClose() {
+  {
+    std::lock_guard<std::mutex> lock(m_CloseHoldLock);
+    m_bCloseHeld = false;
+  }
+  m_CloseHoldChanged.notify_all();
+}
+
 void CEncoderThread::WaitUntilClosed() {
+  ReleaseClose();
   std::lock_guard<std::mutex> joinLock(m_JoinLock);
   JoinLocked();
 }

@@ -16,9 +16,11 @@
 //   per frame: g_EncoderThread.PutFrame(bits)  (or fill g_FrameBuffer.get_WriteSlot()
 //              and g_FrameBuffer.Publish(g_PendingFrames))
 // The Stop command: g_EncoderThread.Stop(false) (clears g_Recording and wakes the
-// encoder, which closes the file on its own thread).
+// encoder, which closes the file on its own thread, once the recording thread has
+// stopped the sound source and called ReleaseClose when Begin was told to hold it).
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -48,10 +50,14 @@ class CEncoderThread {
   // counter, prepares the recorder (audio format, video format, encoder, file) and
   // starts the encoder thread. The recording flag is left as the caller set it. On
   // failure nothing runs and no file is left open; get_ErrorMessage() says why.
+  //
+  // With bHoldClose the thread, once stopped, keeps the file open until ReleaseClose:
+  // a sound source still drains its last blocks into the file after the Stop command,
+  // and they belong in it.
   Result Begin(const BitmapInfoHeader& firstFrame, const WaveFormatEx* pAudioFormat,
-               double dFramesPerSecond, const wchar_t* szFileName);
+               double dFramesPerSecond, const wchar_t* szFileName, bool bHoldClose = false);
   Result BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveFormatEx* pAudioFormat,
-                   double dFramesPerSecond, const std::string& strFileName);
+                   double dFramesPerSecond, const std::string& strFileName, bool bHoldClose = false);
 
   // Recording thread: hands over one frame (g_FrameBytes bytes of bottom-up rows).
   void PutFrame(const void* pBits) { m_Buffer.PutFrame(pBits, m_Pending); }
@@ -60,11 +66,14 @@ class CEncoderThread {
 
   // Clears the recording flag and wakes the encoder thread; frames still pending are
   // dropped and the thread closes the file. The thread stops even when a new recording
-  // sets the flag again before it has looked. With bWait, returns once the file is
-  // closed.
+  // sets the flag again before it has looked. With bWait, releases a held close and
+  // returns once the file is closed.
   void Stop(bool bWait);
-  // Returns once the thread of the last recording has closed its file (at once when
-  // none runs).
+  // Lets a stopped thread that Begin told to hold the file close it (the sound source
+  // has stopped writing).
+  void ReleaseClose();
+  // Releases a held close and returns once the thread of the last recording has closed
+  // its file (at once when none runs).
   void WaitUntilClosed();
 
   // The thread's body: encode while recording, then close the file. Returns 0.
@@ -97,6 +106,11 @@ class CEncoderThread {
   std::atomic<bool> m_bStop{false};
   std::atomic<std::uint32_t> m_nEncoded{0};
   std::atomic<Result> m_nCloseResult{kOk};
+  // Set by Begin(bHoldClose), cleared by ReleaseClose; the stopped thread waits for it
+  // before it closes the file, at most ten seconds.
+  std::mutex m_CloseHoldLock;
+  std::condition_variable m_CloseHoldChanged;
+  bool m_bCloseHeld = false;
 };
 
 // The program's hand-off. g_Recording is set by the Record command and cleared by

@@ -41,15 +41,18 @@ class CGdiCaptureHost final : public ICaptureHost {
   }
   Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatEx& audioFormat,
                        std::int32_t nFramesPerSecond, const wchar_t* szFileName, std::string* pError) override {
-    const Result nResult =
-        g_EncoderThread.Begin(firstFrame, &audioFormat, static_cast<double>(nFramesPerSecond), szFileName);
+    // The file stays open after Stop until the sound source has written its last blocks.
+    const Result nResult = g_EncoderThread.Begin(firstFrame, &audioFormat, static_cast<double>(nFramesPerSecond),
+                                                 szFileName, /*bHoldClose=*/true);
     if (nResult != kOk) *pError = g_EncoderThread.get_ErrorMessage();
     return nResult;
   }
   void PutFrame(const std::uint8_t* pBits) override { g_EncoderThread.PutFrame(pBits); }
   bool EndEncoding(bool bDrain) override {
     if (!bDrain) {
-      // The Stop command has told the encoder thread; make sure it looks.
+      // The Stop command has told the encoder thread; the sound has stopped, so the
+      // file may be closed now.
+      g_EncoderThread.ReleaseClose();
       g_FrameBuffer.Wake();
       return true;
     }

@@ -35,9 +35,9 @@ struct Handoff {
     rec.SetBinding(fake.MakeBinding());
     fake.nCheckBytes = header.biSizeImage;
   }
-  Result Begin(const std::string& strName = "h.avi") {
+  Result Begin(const std::string& strName = "h.avi", bool bHoldClose = false) {
     recording = 1;
-    return thread.BeginUtf8(header, &kPcm8Mono, 30, dir.File(strName));
+    return thread.BeginUtf8(header, &kPcm8Mono, 30, dir.File(strName), bHoldClose);
   }
   void Put(std::uint8_t v) {
     std::memset(buffer.get_WriteSlot(), v, buffer.get_FrameBytes());
@@ -84,6 +84,42 @@ TEST(recorder_Handoff, FramesStillPendingAtStopAreDropped) {
   h.fake.OpenGate();
   h.thread.WaitUntilClosed();
   EXPECT_EQ(h.Frames(), (std::vector<int>{1}));
+}
+
+TEST(recorder_Handoff, SoundWrittenAfterStopReachesAHeldFile) {
+  Handoff h;
+  ASSERT_EQ(h.Begin("h.avi", /*bHoldClose=*/true), kOk);
+  h.Put(1);
+  EXPECT_TRUE(h.thread.WaitUntilEncoded());
+  // The Stop command; the sound source still drains what it heard up to that moment.
+  h.thread.Stop(false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const std::uint8_t tail[480] = {7};
+  h.rec.WriteAudio(tail, sizeof tail);
+  h.rec.WriteAudio(tail, sizeof tail);
+  h.thread.ReleaseClose();
+  h.thread.WaitUntilClosed();
+  EXPECT_EQ(h.Frames(), (std::vector<int>{1}));
+  CAviReader avi;
+  ASSERT_TRUE(avi.Load(h.dir.File("h.avi"))) << avi.get_Error();
+  EXPECT_EQ(avi.get_Chunks("01wb").size(), 2u);
+}
+
+TEST(recorder_Handoff, StopAndWaitNeverHangsOnAHeldClose) {
+  Handoff h;
+  ASSERT_EQ(h.Begin("h.avi", /*bHoldClose=*/true), kOk);
+  h.Put(1);
+  EXPECT_TRUE(h.thread.WaitUntilEncoded());
+  const auto tStart = std::chrono::steady_clock::now();
+  h.thread.Stop(true);
+  EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(5));
+  EXPECT_FALSE(h.thread.IsRunning());
+  // The next recording releases a hold the previous one still had.
+  ASSERT_EQ(h.Begin("h2.avi", /*bHoldClose=*/true), kOk);
+  h.thread.Stop(false);
+  ASSERT_EQ(h.Begin("h3.avi"), kOk);
+  h.thread.Stop(true);
+  EXPECT_TRUE(h.Frames("h2.avi").empty());
 }
 
 TEST(recorder_Handoff, FirstFrameOnlyFixesTheFormat) {

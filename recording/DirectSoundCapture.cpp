@@ -5,6 +5,7 @@
 #include <cwctype>
 
 #include "app/Globals.h"
+#include "recording/SoundReaderSupport.h"
 
 namespace vantor {
 
@@ -17,17 +18,6 @@ namespace {
 bool IsZeroGuid(const GUID& guid) {
   static const GUID kZero{};
   return std::memcmp(&guid, &kZero, sizeof guid) == 0;
-}
-
-// g_bUseLoopback is a plain flag written by the options; the reader only looks at it.
-bool LoopbackChosen() { return std::atomic_ref<std::int32_t>(g_bUseLoopback).load(std::memory_order_relaxed) != 0; }
-
-template <class T>
-void ReleaseInterface(T*& p) {
-  if (p) {
-    p->Release();
-    p = nullptr;
-  }
 }
 
 struct EnumerateContext {

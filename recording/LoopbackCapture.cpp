@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/Globals.h"
+#include "recording/SoundReaderSupport.h"
 
 namespace vantor {
 
@@ -16,16 +17,6 @@ namespace {
 // One second of buffer, in 100-ns units: wake-ups every half second leave the other
 // half for the endpoint to fill meanwhile.
 constexpr REFERENCE_TIME kRequestedDuration = 10000000;
-
-bool LoopbackChosen() { return std::atomic_ref<std::int32_t>(g_bUseLoopback).load(std::memory_order_relaxed) != 0; }
-
-template <class T>
-void ReleaseInterface(T*& p) {
-  if (p) {
-    p->Release();
-    p = nullptr;
-  }
-}
 
 // The endpoint and its audio client, up to the mix format: what the recording thread
 // needs for the file's format and the reader for its stream. Releases what it holds.

@@ -174,6 +174,7 @@ CAudioBlockBuilder::CAudioBlockBuilder(std::uint8_t* pStorage, std::uint32_t nCa
 void CAudioBlockBuilder::BeginCycle(std::uint32_t nFrameBytes) {
   m_nFrameBytes = std::max<std::uint32_t>(1, nFrameBytes);
   m_nUsed = 0;
+  m_nCycleBytes = 0;
   m_bPacketSeen = false;
   m_bDelivered = false;
 }
@@ -190,6 +191,7 @@ void CAudioBlockBuilder::Append(const void* pData, std::uint64_t nBytes, IGate& 
   const std::uint32_t nRoom = m_nCapacity - m_nCapacity % m_nFrameBytes;
   if (nRoom == 0) return;
   const auto* pBytes = static_cast<const std::uint8_t*>(pData);
+  m_nCycleBytes += nBytes;
   if (m_nUsed + nBytes > nRoom && m_nUsed > 0) Flush(gate);
   while (nBytes > nRoom) {
     // A packet larger than the whole block: out in parts of a full block each.
@@ -203,10 +205,56 @@ void CAudioBlockBuilder::Append(const void* pData, std::uint64_t nBytes, IGate& 
   m_nUsed += static_cast<std::uint32_t>(nBytes);
 }
 
-void CAudioBlockBuilder::EndCycle(IGate& gate) {
-  if (!m_bPacketSeen) return;
-  if (m_nUsed > 0 || !m_bDelivered) Flush(gate);
+void CAudioBlockBuilder::EndCycle(IGate& gate, std::uint64_t nSilence, std::uint8_t nSilenceByte) {
+  const std::uint32_t nRoom = m_nCapacity - m_nCapacity % m_nFrameBytes;
+  nSilence -= nSilence % m_nFrameBytes;
+  if (nSilence == 0 || nRoom == 0 || !m_pStorage) {
+    if (!m_bPacketSeen) return;
+    if (m_nUsed > 0 || !m_bDelivered) Flush(gate);
+    m_nUsed = 0;
+    return;
+  }
+  // A full block is more sound than a cycle lasts, so this does not happen; should it,
+  // the sound goes first rather than be overwritten.
+  if (m_nUsed == nRoom) Flush(gate);
+  // The cycle's sound moves to the end of the block and the silence fills the front:
+  // while the silence is longer than the front, the front goes out alone; the rest of
+  // the silence goes out together with the sound.
+  const std::uint32_t nData = m_nUsed;
+  const std::uint32_t nFront = nRoom - nData;
+  std::memmove(m_pStorage + nFront, m_pStorage, nData);
+  std::memset(m_pStorage, nSilenceByte, nFront);
+  for (; nSilence > nFront; nSilence -= nFront) gate.Deliver(m_pStorage, nFront);
+  const auto nLast = static_cast<std::uint32_t>(nSilence);
+  gate.Deliver(m_pStorage + (nFront - nLast), nLast + nData);
   m_nUsed = 0;
+  m_bDelivered = true;
+}
+
+void CSilenceFiller::Begin(std::uint32_t nBytesPerSecond, std::uint32_t nBlockAlign, double dStart) {
+  m_nBytesPerSecond = nBytesPerSecond;
+  m_nBlockAlign = std::max<std::uint32_t>(1, nBlockAlign);
+  m_dLast = dStart;
+  m_dCovered = 0;
+  m_nWritten = 0;
+}
+
+std::uint64_t CSilenceFiller::EndCycle(std::uint64_t nBytes, double dNow, bool bWritten) {
+  const double dCycle = std::max(0.0, dNow - m_dLast);
+  m_dLast = std::max(m_dLast, dNow);
+  if (!bWritten) return 0;
+  m_dCovered += dCycle;
+  const auto Frames = [this](double dSeconds) {
+    const auto n = static_cast<std::uint64_t>(dSeconds * m_nBytesPerSecond);
+    return n - n % m_nBlockAlign;
+  };
+  const std::uint64_t nDue = Frames(m_dCovered);
+  const std::uint64_t nAfter = m_nWritten + nBytes;
+  std::uint64_t nSilence = 0;
+  if (nDue > nAfter + Frames(kFillThresholdSeconds)) nSilence = nDue - nAfter;
+  nSilence -= nSilence % m_nBlockAlign;
+  m_nWritten = nAfter + nSilence;
+  return nSilence;
 }
 
 }  // namespace vantor

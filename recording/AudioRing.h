@@ -187,10 +187,14 @@ class CAudioBlockBuilder {
   // Appends a packet's bytes, sending the block out first when they would not fit.
   void Append(const void* pData, std::uint64_t nBytes, IGate& gate);
   // Ends the cycle: the block goes out if a packet came, even empty when every packet
-  // was silent, unless the cycle already delivered everything it had.
-  void EndCycle(IGate& gate);
+  // was silent, unless the cycle already delivered everything it had. nSilence bytes of
+  // silence (each byte nSilenceByte) go out in front of the cycle's sound, in the same
+  // block when they fit, so that a cycle with silence to fill always writes.
+  void EndCycle(IGate& gate, std::uint64_t nSilence = 0, std::uint8_t nSilenceByte = 0);
 
   std::uint32_t get_Used() const { return m_nUsed; }
+  // Bytes of sound appended in this cycle, those already sent out included.
+  std::uint64_t get_CycleBytes() const { return m_nCycleBytes; }
   std::uint32_t get_Capacity() const { return m_nCapacity; }
 
  private:
@@ -200,8 +204,44 @@ class CAudioBlockBuilder {
   std::uint32_t m_nCapacity;
   std::uint32_t m_nFrameBytes = 1;
   std::uint32_t m_nUsed = 0;
+  std::uint64_t m_nCycleBytes = 0;
   bool m_bPacketSeen = false;
   bool m_bDelivered = false;
 };
+
+// ---- Keeping the loopback as long as the time it covers --------------------------------
+
+// The loopback hears only what is played: while nothing plays it delivers no packets,
+// and silent packets are dropped. Without a filler the file's sound would be shorter
+// than the recording, and the pictures (whose rate follows the sound's length) would
+// run too fast and drift from what was heard. The filler counts the time of every cycle
+// that reaches the file and says how much silence goes in front of a cycle's sound to
+// bring the stream back to that time. Shortfalls below kFillThresholdSeconds (packet
+// latency, uneven wake-ups) are left alone; once passed, the whole shortfall is filled.
+class CSilenceFiller {
+ public:
+  static constexpr double kFillThresholdSeconds = 0.1;
+
+  // The reader started at dStart (seconds of any steady clock).
+  void Begin(std::uint32_t nBytesPerSecond, std::uint32_t nBlockAlign, double dStart);
+  // A cycle ended at dNow with nBytes of sound. bWritten: the cycle reaches the file
+  // (not paused, this source chosen); other cycles add no time. Returns the bytes of
+  // silence (whole frames) to write in front of the cycle's sound.
+  std::uint64_t EndCycle(std::uint64_t nBytes, double dNow, bool bWritten);
+
+  // Bytes written for the time so far (sound and silence).
+  std::uint64_t get_Written() const { return m_nWritten; }
+
+ private:
+  std::uint32_t m_nBytesPerSecond = 0;
+  std::uint32_t m_nBlockAlign = 1;
+  double m_dLast = 0;
+  double m_dCovered = 0;  // seconds of cycles that reached the file
+  std::uint64_t m_nWritten = 0;
+};
+
+// The byte that is silence in a stream of nBitsPerSample: unsigned 8-bit samples sit at
+// 0x80, every other PCM and float format at 0.
+inline std::uint8_t SilenceByte(std::uint16_t nBitsPerSample) { return nBitsPerSample == 8 ? 0x80 : 0; }
 
 }  // namespace vantor

@@ -3,6 +3,7 @@
 #include <audioclient.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "app/Globals.h"
 #include "recording/SoundReaderSupport.h"
@@ -102,8 +103,9 @@ HRESULT CreateSystemDeviceEnumerator(IMMDeviceEnumerator** ppEnumerator) {
 class CLoopbackCapture::CGate final : public CAudioBlockBuilder::IGate {
  public:
   explicit CGate(IAudioSink* pSink) : m_pSink(pSink) {}
+  bool IsOpen() const { return m_pSink && !m_pSink->IsPaused() && LoopbackChosen(); }
   void Deliver(const void* pData, std::uint32_t nBytes) override {
-    if (m_pSink && !m_pSink->IsPaused() && LoopbackChosen()) m_pSink->WriteAudio(pData, nBytes);
+    if (IsOpen()) m_pSink->WriteAudio(pData, nBytes);
   }
 
  private:
@@ -124,6 +126,13 @@ void CLoopbackCapture::SetSink(IAudioSink* pSink) { m_pSink = pSink; }
 
 void CLoopbackCapture::SetEnumeratorFactory(EnumeratorFactory pfnFactory) {
   m_pfnFactory = pfnFactory ? pfnFactory : &CreateSystemDeviceEnumerator;
+}
+
+void CLoopbackCapture::SetClock(std::function<double()> fnClock) { m_fnClock = std::move(fnClock); }
+
+double CLoopbackCapture::Clock() const {
+  if (m_fnClock) return m_fnClock();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 bool CLoopbackCapture::GetMixFormat(std::vector<std::uint8_t>* pFormat) {
@@ -225,6 +234,9 @@ void CLoopbackCapture::Run() {
 
   CAudioBlockBuilder block(m_pBlock, m_nBlockBytes);
   CGate gate(m_pSink);
+  CSilenceFiller filler;
+  filler.Begin(format.nSamplesPerSec * format.nBlockAlign, format.nBlockAlign, Clock());
+  const std::uint8_t nSilenceByte = SilenceByte(format.wBitsPerSample);
   for (;;) {
     ::WaitForSingleObject(m_hWake, nInterval);
 
@@ -254,8 +266,11 @@ void CLoopbackCapture::Run() {
       if (FAILED(hr)) failure = LoopbackExit::kPacketSize;
     }
     // What the cycle drained before a failure is sound that happened: keep it (but a
-    // failure alone makes no empty chunk).
-    if (failure == LoopbackExit::kRunning || block.get_Used() > 0) block.EndCycle(gate);
+    // failure alone makes no empty chunk, and no silence).
+    if (failure == LoopbackExit::kRunning)
+      block.EndCycle(gate, filler.EndCycle(block.get_CycleBytes(), Clock(), gate.IsOpen()), nSilenceByte);
+    else if (block.get_Used() > 0)
+      block.EndCycle(gate);
     if (failure != LoopbackExit::kRunning) {
       pClient->Stop();
       return End(failure, hr);

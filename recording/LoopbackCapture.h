@@ -1,7 +1,8 @@
 // Sound from the loopback of the default playback device (what the computer plays),
 // through WASAPI in shared loopback mode: a reader thread wakes every half buffer,
 // drains every packet that has arrived into one block and hands it to the recording's
-// sink. The file's audio format is the endpoint's mix format, which the recording
+// sink. Silence fills in front of a block what the device did not deliver for the
+// cycle's time (nothing playing), so the sound lasts as long as the recording. The file's audio format is the endpoint's mix format, which the recording
 // thread asks for (GetMixFormat) before the file is opened.
 //
 // A recording (recording thread):
@@ -20,6 +21,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "recording/AudioRing.h"
@@ -65,6 +67,9 @@ class CLoopbackCapture {
   // Creates the enumerator; null restores the system's (MMDeviceEnumerator). Not while
   // a reader runs.
   void SetEnumeratorFactory(EnumeratorFactory pfnFactory);
+  // The clock the reader measures its cycles with, in seconds; empty restores the
+  // system's steady clock. Not while a reader runs.
+  void SetClock(std::function<double()> fnClock);
 
   // The default playback endpoint's mix format, whole (an extensible format with its
   // sub-format). False when any step fails; *pFormat is then empty.
@@ -97,11 +102,13 @@ class CLoopbackCapture {
 
   void Run();
   void End(LoopbackExit exit, HRESULT hr);
+  double Clock() const;
 
   std::uint8_t* m_pBlock;
   std::uint32_t m_nBlockBytes;
   IAudioSink* m_pSink = nullptr;
   EnumeratorFactory m_pfnFactory;
+  std::function<double()> m_fnClock;
   HANDLE m_hThread = nullptr;
   HANDLE m_hWake = nullptr;  // ends a cycle's sleep early when m_bStop is set
   std::atomic<LoopbackExit> m_LastExit{LoopbackExit::kRunning};

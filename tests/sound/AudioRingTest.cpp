@@ -330,6 +330,80 @@ TEST(LoopbackBlock, EveryCycleStartsEmpty) {
   EXPECT_EQ(gate.blocks[1], b);
 }
 
+TEST(LoopbackBlock, SilenceGoesInFrontOfTheCycleInTheSameBlock) {
+  GuardedBlock storage(1000);
+  CAudioBlockBuilder builder(storage.bytes.data(), storage.nCapacity);
+  CRecordingGate gate;
+  const auto a = Pattern(400, 1);
+  builder.BeginCycle(8);
+  builder.NotePacket();
+  builder.Append(a.data(), a.size(), gate);
+  builder.EndCycle(gate, 203, 0x80);  // 203: cut to whole 8-byte frames
+  ASSERT_EQ(gate.blocks.size(), 1u);
+  std::vector<std::uint8_t> want(200, 0x80);
+  want.insert(want.end(), a.begin(), a.end());
+  EXPECT_EQ(gate.blocks[0], want);
+
+  // Nothing came at all, yet the cycle's time must be there: one block of silence.
+  builder.BeginCycle(8);
+  builder.EndCycle(gate, 96);
+  ASSERT_EQ(gate.blocks.size(), 2u);
+  EXPECT_EQ(gate.blocks[1], std::vector<std::uint8_t>(96, 0));
+  EXPECT_TRUE(storage.GuardIntact());
+}
+
+TEST(LoopbackBlock, SilenceLongerThanTheBlockGoesOutInPartsBeforeTheSound) {
+  GuardedBlock storage(1000);  // 992 bytes of whole 16-byte frames
+  CAudioBlockBuilder builder(storage.bytes.data(), storage.nCapacity);
+  CRecordingGate gate;
+  const auto a = Pattern(320, 7);
+  builder.BeginCycle(16);
+  builder.NotePacket();
+  builder.Append(a.data(), a.size(), gate);
+  builder.EndCycle(gate, 2000);
+  EXPECT_TRUE(storage.GuardIntact());
+  std::vector<std::uint8_t> want(2000, 0);
+  want.insert(want.end(), a.begin(), a.end());
+  EXPECT_EQ(Joined(gate.blocks), want) << "all the silence, then the sound, each byte once";
+  for (const auto& b : gate.blocks) {
+    EXPECT_LE(b.size(), 992u);
+    EXPECT_EQ(b.size() % 16, 0u);
+  }
+  // The next cycle starts empty.
+  builder.BeginCycle(16);
+  builder.NotePacket();
+  builder.Append(a.data(), a.size(), gate);
+  builder.EndCycle(gate);
+  EXPECT_EQ(gate.blocks.back(), a);
+}
+
+// 1,000 bytes a second in 4-byte frames: 100 bytes are the threshold.
+TEST(LoopbackSilenceFiller, KeepsTheStreamAsLongAsTheTimeItCovers) {
+  CSilenceFiller filler;
+  filler.Begin(1000, 4, 10.0);
+  EXPECT_EQ(filler.EndCycle(500, 10.5, true), 0u) << "a cycle that delivered its time";
+  EXPECT_EQ(filler.EndCycle(440, 11.0, true), 0u) << "60 bytes short: latency, left alone";
+  EXPECT_EQ(filler.EndCycle(0, 11.5, true), 560u) << "nothing played: the whole shortfall";
+  EXPECT_EQ(filler.get_Written(), 1500u);
+  EXPECT_EQ(filler.EndCycle(520, 12.0, true), 0u) << "a little ahead is never cut";
+  // A paused cycle adds no time and is filled with nothing.
+  EXPECT_EQ(filler.EndCycle(0, 14.0, false), 0u);
+  EXPECT_EQ(filler.EndCycle(100, 14.5, true), 380u);
+  EXPECT_EQ(filler.get_Written(), 2500u) << "2.5 s reached the file, 2 s of pause did not";
+  // Shortfalls too small to fill add up until they pass the threshold.
+  EXPECT_EQ(filler.EndCycle(460, 15.0, true), 0u);
+  EXPECT_EQ(filler.EndCycle(460, 15.5, true), 0u);
+  EXPECT_EQ(filler.EndCycle(460, 16.0, true), 120u);
+  EXPECT_EQ(filler.get_Written(), 4000u);
+  // Whole frames only.
+  EXPECT_EQ(filler.EndCycle(0, 16.2013, true), 200u);
+  // A clock that steps back never counts negative time.
+  EXPECT_EQ(filler.EndCycle(0, 15.0, true), 0u);
+  EXPECT_EQ(SilenceByte(8), 0x80);
+  EXPECT_EQ(SilenceByte(16), 0);
+  EXPECT_EQ(SilenceByte(32), 0);
+}
+
 TEST(LoopbackBlock, FrameSizeZeroOrNoStorageNeverCrashes) {
   std::vector<std::uint8_t> storage(64);
   CAudioBlockBuilder builder(storage.data(), 64);
@@ -349,6 +423,9 @@ TEST(LoopbackBlock, FrameSizeZeroOrNoStorageNeverCrashes) {
   none.EndCycle(gate2);
   ASSERT_EQ(gate2.blocks.size(), 1u);
   EXPECT_TRUE(gate2.blocks[0].empty());
+  none.BeginCycle(8);
+  none.EndCycle(gate2, 800);  // nowhere to put silence: nothing happens
+  EXPECT_EQ(gate2.blocks.size(), 1u);
 }
 
 }  // namespace

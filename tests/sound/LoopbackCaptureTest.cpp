@@ -1,6 +1,7 @@
 // The loopback reader against stand-ins of the enumerator, the endpoint, the audio
 // client and the capture client: how it opens the stream, its cycles (one block per
-// wake-up, silent packets dropped, nothing while paused, no overflow), how every
+// wake-up, silent packets dropped, silence for the time nothing was played, nothing
+// while paused, no overflow), how every
 // failing call ends it cleanly and when it honours the stop flag. Wine's own WASAPI
 // cannot show any of this: it refuses the capture client on a playback endpoint.
 #include <gtest/gtest.h>
@@ -29,6 +30,8 @@ class LoopbackCaptureTest : public testing::Test {
     g_bUseLoopback = 1;
     capture.SetEnumeratorFactory(&test::FakeEnumeratorFactory);
     capture.SetSink(&sink);
+    // Time stands still unless a test moves it: no cycle then has time to fill.
+    capture.SetClock([this] { return dNow.load(); });
     world.pStop = &capture.m_bStop;
   }
   void TearDown() override {
@@ -61,6 +64,7 @@ class LoopbackCaptureTest : public testing::Test {
 
   WasapiWorld world;
   CRecordingSink sink;
+  std::atomic<double> dNow{0};
   std::vector<std::uint8_t> storage;
   CLoopbackCapture capture;
 };
@@ -122,6 +126,46 @@ TEST_F(LoopbackCaptureTest, EachWakeUpDrainsItsPacketsIntoOneBlock) {
   EXPECT_EQ(blocks[3], Bytes({{4, 0}, {4, 2}}));
   EXPECT_EQ(world.releasedFrames, (std::vector<UINT32>{10, 5, 7, 4, 3, 2, 6, 3, 2, 4}))
       << "every packet is released with its own frame count, silent ones too";
+}
+
+// 1,000 frames a second of 8 bytes: half a second is 4,000 bytes.
+TEST_F(LoopbackCaptureTest, SilenceFillsTheTimeNothingWasPlayedSoTheSoundLastsAsLong) {
+  world.mixFormat = test::MakeMixFormat(WAVE_FORMAT_IEEE_FLOAT, 2, 1000, 32);
+  world.cycles = {
+      {{500}},                       // half a second of sound
+      {},                            // nothing played
+      {{300, kSilent}, {200, kSilent}},  // only silence
+      {{200}},                       // sound again, after 0.3 s of nothing
+      {{500}},                       // paused: neither sound nor time
+      {{500}},
+  };
+  world.onCycle = [this](int nCycle) {
+    dNow = 0.5 * (std::min(nCycle, 5) + 1);  // every cycle ends half a second later
+    sink.SetPaused(nCycle == 4);
+  };
+  RunToEnd();
+  const auto blocks = sink.get_Blocks();
+  ASSERT_EQ(blocks.size(), 5u);
+  EXPECT_EQ(blocks[0], Bytes({{0, 0}}));
+  EXPECT_EQ(blocks[1], std::vector<std::uint8_t>(4000, 0)) << "the quiet half second is there";
+  EXPECT_EQ(blocks[2], std::vector<std::uint8_t>(4000, 0)) << "silent packets count as silence";
+  std::vector<std::uint8_t> want(2400, 0);
+  const auto late = Bytes({{3, 0}});
+  want.insert(want.end(), late.begin(), late.end());
+  EXPECT_EQ(blocks[3], want) << "the sound ends when it arrives, silence in front";
+  EXPECT_EQ(blocks[4], Bytes({{5, 0}}));
+  EXPECT_EQ(sink.get_TotalBytes(), 20000u) << "2.5 s written for the 2.5 s that were not paused";
+}
+
+TEST_F(LoopbackCaptureTest, EightBitSoundIsFilledWithItsOwnSilence) {
+  world.mixFormat = test::MakeMixFormat(WAVE_FORMAT_PCM, 1, 1000, 8);
+  world.cycles = {{}, {{500}}};
+  world.onCycle = [this](int nCycle) { dNow = 0.5 * (nCycle + 1); };
+  RunToEnd();
+  const auto blocks = sink.get_Blocks();
+  ASSERT_EQ(blocks.size(), 2u);
+  EXPECT_EQ(blocks[0], std::vector<std::uint8_t>(500, 0x80));
+  EXPECT_EQ(blocks[1], Bytes({{1, 0}}));
 }
 
 TEST_F(LoopbackCaptureTest, NothingIsWrittenWhilePausedButThePacketsAreDrained) {

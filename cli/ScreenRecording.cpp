@@ -13,6 +13,7 @@
 
 #include "app/Globals.h"
 #include "cli/Sources.h"
+#include "cli/WideText.h"
 #include "media/AviRecorder.h"
 #include "overlays/FlashingWnd.h"
 #include "recording/EncoderThread.h"
@@ -49,13 +50,6 @@ BOOL WINAPI OnConsoleControl(DWORD dwType) {
   if (dwType != CTRL_C_EVENT && dwType != CTRL_BREAK_EVENT && dwType != CTRL_CLOSE_EVENT) return FALSE;
   RequestScreenRecordingStop();
   return TRUE;
-}
-
-std::wstring Wide(const std::string& strUtf8) {
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, strUtf8.data(), static_cast<int>(strUtf8.size()), nullptr, 0);
-  std::wstring str(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, strUtf8.data(), static_cast<int>(strUtf8.size()), str.data(), n);
-  return str;
 }
 
 void Say(const char* szState) {
@@ -161,7 +155,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   else
     g_CaptureRect = {0, 0, g_ScreenWidth - 1, g_ScreenHeight - 1};
   g_FrameRate = static_cast<float>(options.dFramesPerSecond);
-  g_OutputFolder = Wide(options.strOutDir);
+  g_OutputFolder = WideFromUtf8(options.strOutDir);
 
   std::error_code ec;
   const std::filesystem::path folder(g_OutputFolder);

@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "app/Globals.h"
+#include "cli/WideText.h"
+#include "media/AviRecorder.h"
 #include "recording/AudioRing.h"
 #include "recording/DirectSoundCapture.h"
 #include "recording/GdiRecording.h"
@@ -13,20 +15,6 @@
 
 namespace vantor {
 namespace {
-
-std::wstring Wide(const std::string& str) {
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, str.data(), static_cast<int>(str.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, str.data(), static_cast<int>(str.size()), out.data(), n);
-  return out;
-}
-
-std::string Utf8(const std::wstring& str) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, str.data(), static_cast<int>(str.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) ::WideCharToMultiByte(CP_UTF8, 0, str.data(), static_cast<int>(str.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
 
 // The session's sink as the readers see it; a screen recording's pause (--commands)
 // leaves its sound out.
@@ -66,11 +54,11 @@ class CDeviceSource final : public IAudioSource {
   ~CDeviceSource() override { Stop(); }
   bool Open(const RecOptions& options, std::string* pError) override {
     const std::size_t nColon = options.strAudio.find(':');
-    const std::wstring strName = nColon == std::string::npos ? L"" : Wide(options.strAudio.substr(nColon + 1));
+    const std::wstring strName = nColon == std::string::npos ? L"" : WideFromUtf8(options.strAudio.substr(nColon + 1));
     GUID guid{};
     std::wstring strWhy;
     if (!FindCaptureDevice(strName, &guid, &strWhy)) {
-      *pError = Utf8(strWhy) + " (see --list-devices)";
+      *pError = Utf8FromWide(strWhy.c_str()) + " (see --list-devices)";
       return false;
     }
     if (g_DirectSoundCapture.CreateDevice(guid)) {  // true: the device could not be created
@@ -175,7 +163,7 @@ void AddSoundDeviceSources(std::vector<SourceEntry>* pEntries) {
 
 std::vector<std::string> ListSoundDeviceNames() {
   std::vector<std::string> names;
-  for (const CaptureDeviceInfo& device : ListCaptureDevices()) names.push_back(Utf8(device.strName));
+  for (const CaptureDeviceInfo& device : ListCaptureDevices()) names.push_back(Utf8FromWide(device.strName.c_str()));
   return names;
 }
 

@@ -15,6 +15,7 @@
 #include "cli/RecOptions.h"
 #include "cli/RecSession.h"
 #include "cli/Sources.h"
+#include "cli/WideText.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -31,10 +32,7 @@ void Print(std::FILE* pStream, const std::string& strText) {
   const HANDLE hOut = ::GetStdHandle(pStream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
   DWORD dwMode;
   if (hOut != INVALID_HANDLE_VALUE && ::GetConsoleMode(hOut, &dwMode)) {
-    const int nChars = ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), static_cast<int>(strText.size()), nullptr, 0);
-    std::wstring strWide(static_cast<std::size_t>(nChars > 0 ? nChars : 0), L'\0');
-    if (nChars > 0)
-      ::MultiByteToWideChar(CP_UTF8, 0, strText.data(), static_cast<int>(strText.size()), strWide.data(), nChars);
+    const std::wstring strWide = vantor::WideFromUtf8(strText);
     DWORD dwWritten;
     std::fflush(pStream);
     ::WriteConsoleW(hOut, strWide.data(), static_cast<DWORD>(strWide.size()), &dwWritten, nullptr);

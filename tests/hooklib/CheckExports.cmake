@@ -39,7 +39,9 @@ endif()
 get_filename_component(base "${BINARY}" NAME)
 set(names_file "${CMAKE_CURRENT_BINARY_DIR}/${base}.exports.txt")
 file(WRITE "${names_file}" "${mangled}")
-execute_process(COMMAND ${CXXFILT} INPUT_FILE "${names_file}" OUTPUT_VARIABLE demangled RESULT_VARIABLE rc)
+# i386 symbols carry a leading underscore that the PE export table leaves out: the
+# i686 c++filt would strip another one and fail to demangle.
+execute_process(COMMAND ${CXXFILT} --no-strip-underscore INPUT_FILE "${names_file}" OUTPUT_VARIABLE demangled RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "CheckExports: ${CXXFILT} failed (${rc})")
 endif()

@@ -8,6 +8,8 @@
  * rate-control plug-in travels as a function pointer inside the create record, so
  * the bridge swaps its own plug-in export for the library's before creating.
  */
+/* The Wine headers use va_list without including what declares it. */
+#include <stdarg.h>
 #include <dlfcn.h>
 #include <stdlib.h>
 #include <string.h>

@@ -1,6 +1,7 @@
 # Vantor: the two commands a user needs are `make run` and `make test`.
 SHELL := /bin/bash
-PRESETS := native win32 win64
+# native-x87: the portable suites once more with x87 arithmetic, as 32-bit code once did it.
+PRESETS := native native-x87 win32 win64
 JOBS ?= $(shell nproc)
 BRIDGE := build/xvidbridge/xvidcore.dll.so
 

@@ -183,7 +183,7 @@ RecOutcome RunRecording(const RecOptions& options) {
   if (pAudio) {
     AudioSink sink;
     sink.fnWrite = [](const void* pData, std::uint32_t nBytes) { g_Recorder.WriteAudio(pData, nBytes); };
-    sink.fnClock = [&nHandedOver, dFps] { return static_cast<double>(nHandedOver.load()) / dFps; };
+    sink.fnClock = [&nHandedOver, dFps] { return MicrosOfFrames(nHandedOver.load(), dFps); };
     if (!pAudio->Start(std::move(sink), &strError)) {
       g_EncoderThread.Stop(true);
       outcome.strError = "the sound source cannot start: " + strError;

@@ -105,7 +105,7 @@ class CSourceAudio final : public IRecordingAudio {
     AudioSink sink;
     sink.fnWrite = [](const void* pData, std::uint32_t nBytes) { g_Recorder.WriteAudio(pData, nBytes); };
     const double dFps = m_dFps;
-    sink.fnClock = [dFps] { return static_cast<double>(g_RecordingControl.get_Grabs()) / dFps; };
+    sink.fnClock = [dFps] { return MicrosOfFrames(g_RecordingControl.get_Grabs(), dFps); };
     std::string strError;
     m_Source.Start(std::move(sink), &strError);
   }

@@ -79,8 +79,8 @@ class CDeviceSource final : public IAudioSource {
       LARGE_INTEGER liNow, liFrequency;
       ::QueryPerformanceCounter(&liNow);
       ::QueryPerformanceFrequency(&liFrequency);
-      const double dWall = static_cast<double>(liNow.QuadPart - liStart.QuadPart) / static_cast<double>(liFrequency.QuadPart);
-      return fnMedia ? std::max(dWall, fnMedia()) : dWall;
+      const std::int64_t nWall = MicrosFromTicks(liNow.QuadPart - liStart.QuadPart, liFrequency.QuadPart);
+      return fnMedia ? std::max(nWall, fnMedia()) : nWall;
     });
     m_Sink.Set(std::move(sink));
     m_Choice.Take(false);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/TestPattern.h"
+#include "recording/AudioRing.h"
 #if defined(_WIN32)
 #include "cli/SoundSources.h"
 #endif
@@ -87,8 +88,8 @@ class CToneSource final : public IAudioSource {
     }
   }
 
-  void WriteUpTo(double dSeconds) {
-    const std::int64_t nTarget = static_cast<std::int64_t>(std::floor(dSeconds * m_Format.nSamplesPerSec));
+  void WriteUpTo(std::int64_t nMicros) {
+    const auto nTarget = static_cast<std::int64_t>(BytesInMicros(nMicros, m_Format.nSamplesPerSec, 1));
     while (m_nWritten < nTarget) {
       // At most half a second per block, as a sound card would deliver it.
       const std::int64_t nCount = std::min<std::int64_t>(nTarget - m_nWritten, m_Format.nSamplesPerSec / 2);
@@ -114,6 +115,16 @@ class CToneSource final : public IAudioSource {
 };
 
 }  // namespace
+
+std::int64_t MicrosOfFrames(std::int64_t nFrames, double dFramesPerSecond) {
+  if (!(dFramesPerSecond > 0)) return 0;
+  const auto nWhole = static_cast<std::int64_t>(dFramesPerSecond);
+  if (static_cast<double>(nWhole) == dFramesPerSecond)
+    return nFrames / nWhole * kMicrosPerSecond + nFrames % nWhole * kMicrosPerSecond / nWhole;
+  // Rounded to the nearest microsecond: an intermediate a little below or above a whole
+  // value lands on the same one.
+  return std::llround(static_cast<double>(nFrames) * static_cast<double>(kMicrosPerSecond) / dFramesPerSecond);
+}
 
 const std::vector<SourceEntry>& GetVideoSources() {
   static const std::vector<SourceEntry> entries = {

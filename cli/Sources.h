@@ -26,12 +26,17 @@ class IVideoSource {
   virtual void Close() {}
 };
 
-// Where an audio source's blocks go, and the recording's clock: seconds of media
+// Where an audio source's blocks go, and the recording's clock: microseconds of media
 // recorded so far, never beyond the recording's length.
 struct AudioSink {
   std::function<void(const void* pData, std::uint32_t nBytes)> fnWrite;
-  std::function<double()> fnClock;
+  std::function<std::int64_t()> fnClock;
 };
+
+// The media time of nFrames pictures at dFramesPerSecond, in whole microseconds: exact
+// integer arithmetic for whole rates, so that the sound's length never depends on the
+// floating-point unit.
+std::int64_t MicrosOfFrames(std::int64_t nFrames, double dFramesPerSecond);
 
 class IAudioSource {
  public:

@@ -6,6 +6,16 @@ macro(vantor_setup_toolchain)
   if(VANTOR_TARGET STREQUAL "native")
     set(VANTOR_WINDOWS OFF)
     add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+    # The 32-bit programs once did their arithmetic on the x87 unit, whose 80-bit
+    # intermediates round differently from SSE2's 64-bit ones. The products are built
+    # for SSE2 now; this variant keeps the portable code honest on a machine that
+    # cannot execute 32-bit code, by doing the host's double arithmetic on the x87.
+    # -msse3 matters: it lets a conversion to an integer truncate the 80-bit value
+    # itself (fisttp) as 32-bit code does, where without it the value would first be
+    # rounded to a 64-bit double for an SSE2 conversion and hide the difference.
+    if(VANTOR_X87)
+      add_compile_options(-mfpmath=387 -msse3)
+    endif()
     if(VANTOR_SANITIZE)
       add_compile_options(-fsanitize=${VANTOR_SANITIZE} -fno-omit-frame-pointer -g)
       add_link_options(-fsanitize=${VANTOR_SANITIZE})
@@ -15,8 +25,20 @@ macro(vantor_setup_toolchain)
     add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                             _WIN32_WINNT=0x0601 WINVER=0x0601)
     add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+    if(VANTOR_TARGET STREQUAL "win32")
+      # SSE2 arithmetic, as in the 64-bit build (every Windows 7 machine has it), so that
+      # both bitnesses compute alike. Windows keeps 32-bit stacks only 4-byte aligned:
+      # realign where SSE needs more.
+      add_compile_options(-msse2 -mfpmath=sse -mstackrealign)
+    endif()
     # Fully static: no MinGW runtime DLL has to ship beside the programs.
     add_link_options(-static -static-libgcc -static-libstdc++)
+  endif()
+  # The name in front of every test: the target, and the arithmetic variant if any.
+  if(VANTOR_X87)
+    set(VANTOR_SUITE ${VANTOR_TARGET}-x87)
+  else()
+    set(VANTOR_SUITE ${VANTOR_TARGET})
   endif()
   if(VANTOR_TARGET STREQUAL "win64")
     set(VANTOR_BITS 64)
@@ -56,7 +78,7 @@ function(vantor_test)
     set(T_TIMEOUT 300)
   endif()
   gtest_discover_tests(${T_NAME}
-    TEST_PREFIX "${VANTOR_TARGET}."
+    TEST_PREFIX "${VANTOR_SUITE}."
     WORKING_DIRECTORY ${T_WORKING_DIRECTORY}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120

@@ -85,22 +85,35 @@ RingPieces SplitRingRange(std::uint32_t dwOffset, std::uint32_t nBytes, std::uin
   return pieces;
 }
 
+std::uint64_t BytesInMicros(std::int64_t nMicros, std::uint32_t nBytesPerSecond, std::uint32_t nBlockAlign) {
+  if (nMicros <= 0) return 0;
+  // Whole seconds and the rest apart, so that neither product can overflow.
+  const auto nWhole = static_cast<std::uint64_t>(nMicros / kMicrosPerSecond);
+  const auto nRest = static_cast<std::uint64_t>(nMicros % kMicrosPerSecond);
+  const std::uint64_t nBytes = nWhole * nBytesPerSecond + nRest * nBytesPerSecond / kMicrosPerSecond;
+  const std::uint32_t nAlign = std::max<std::uint32_t>(1, nBlockAlign);
+  return nBytes - nBytes % nAlign;
+}
+
+std::int64_t MicrosFromTicks(std::int64_t nTicks, std::int64_t nFrequency) {
+  if (nFrequency <= 0) return 0;
+  return nTicks / nFrequency * kMicrosPerSecond + nTicks % nFrequency * kMicrosPerSecond / nFrequency;
+}
+
 void CCaptureTimeline::Begin(std::uint32_t nBytesPerSecond, std::uint32_t nBlockAlign) {
   *this = CCaptureTimeline();
   m_nBytesPerSecond = nBytesPerSecond;
   m_nBlockAlign = std::max<std::uint32_t>(1, nBlockAlign);
 }
 
-std::uint64_t CCaptureTimeline::ToPosition(double dSeconds) const {
-  if (!(dSeconds > 0)) return 0;
-  const auto nBytes = static_cast<std::uint64_t>(dSeconds * m_nBytesPerSecond);
-  return nBytes - nBytes % m_nBlockAlign;
+std::uint64_t CCaptureTimeline::ToPosition(std::int64_t nMicros) const {
+  return BytesInMicros(nMicros, m_nBytesPerSecond, m_nBlockAlign);
 }
 
-void CCaptureTimeline::SetPaused(bool bPaused, double dSeconds) {
+void CCaptureTimeline::SetPaused(bool bPaused, std::int64_t nMicros) {
   if (bPaused == m_bPaused || m_bEnded) return;
   m_bPaused = bPaused;
-  const std::uint64_t nAt = ToPosition(dSeconds);
+  const std::uint64_t nAt = ToPosition(nMicros);
   if (bPaused) {
     m_Pauses.push_back({nAt, UINT64_MAX});
   } else {
@@ -140,10 +153,13 @@ void CCaptureTimeline::Emit(std::uint64_t nFrom, std::uint64_t nTo, Step::Kind k
   }
 }
 
-void CCaptureTimeline::Place(std::uint32_t nBytes, double dSeconds, std::vector<Step>* pSteps) {
+void CCaptureTimeline::Place(std::uint32_t nBytes, std::int64_t nMicros, std::vector<Step>* pSteps,
+                             std::uint32_t nNewerBytes) {
   if (!m_bStarted) {
     m_bStarted = true;
-    const std::uint64_t nArrival = ToPosition(dSeconds);
+    const std::uint64_t nNow = ToPosition(nMicros);
+    const std::uint64_t nNewer = nNewerBytes - nNewerBytes % m_nBlockAlign;
+    const std::uint64_t nArrival = nNow > nNewer ? nNow - nNewer : 0;
     if (nArrival > nBytes) {
       const std::uint64_t nGap = nArrival - nBytes;
       const std::uint64_t nPad = nGap - nGap % m_nBlockAlign;
@@ -155,9 +171,9 @@ void CCaptureTimeline::Place(std::uint32_t nBytes, double dSeconds, std::vector<
   m_nPosition += nBytes;
 }
 
-void CCaptureTimeline::End(double dSeconds) {
+void CCaptureTimeline::End(std::int64_t nMicros) {
   if (m_bEnded) return;
-  m_nEnd = ToPosition(dSeconds);
+  m_nEnd = ToPosition(nMicros);
   if (m_bPaused) m_Pauses.back().nTo = std::max(m_nEnd, m_Pauses.back().nFrom);
   m_bEnded = true;
 }
@@ -231,27 +247,23 @@ void CAudioBlockBuilder::EndCycle(IGate& gate, std::uint64_t nSilence, std::uint
   m_bDelivered = true;
 }
 
-void CSilenceFiller::Begin(std::uint32_t nBytesPerSecond, std::uint32_t nBlockAlign, double dStart) {
+void CSilenceFiller::Begin(std::uint32_t nBytesPerSecond, std::uint32_t nBlockAlign, std::int64_t nStart) {
   m_nBytesPerSecond = nBytesPerSecond;
   m_nBlockAlign = std::max<std::uint32_t>(1, nBlockAlign);
-  m_dLast = dStart;
-  m_dCovered = 0;
+  m_nLast = nStart;
+  m_nCovered = 0;
   m_nWritten = 0;
 }
 
-std::uint64_t CSilenceFiller::EndCycle(std::uint64_t nBytes, double dNow, bool bWritten) {
-  const double dCycle = std::max(0.0, dNow - m_dLast);
-  m_dLast = std::max(m_dLast, dNow);
+std::uint64_t CSilenceFiller::EndCycle(std::uint64_t nBytes, std::int64_t nNow, bool bWritten) {
+  const std::int64_t nCycle = std::max<std::int64_t>(0, nNow - m_nLast);
+  m_nLast = std::max(m_nLast, nNow);
   if (!bWritten) return 0;
-  m_dCovered += dCycle;
-  const auto Frames = [this](double dSeconds) {
-    const auto n = static_cast<std::uint64_t>(dSeconds * m_nBytesPerSecond);
-    return n - n % m_nBlockAlign;
-  };
-  const std::uint64_t nDue = Frames(m_dCovered);
+  m_nCovered += nCycle;
+  const std::uint64_t nDue = BytesInMicros(m_nCovered, m_nBytesPerSecond, m_nBlockAlign);
   const std::uint64_t nAfter = m_nWritten + nBytes;
   std::uint64_t nSilence = 0;
-  if (nDue > nAfter + Frames(kFillThresholdSeconds)) nSilence = nDue - nAfter;
+  if (nDue > nAfter + BytesInMicros(kFillThresholdMicros, m_nBytesPerSecond, m_nBlockAlign)) nSilence = nDue - nAfter;
   nSilence -= nSilence % m_nBlockAlign;
   m_nWritten = nAfter + nSilence;
   return nSilence;

@@ -20,6 +20,21 @@
 
 namespace vantor {
 
+// ---- Time on the readers' clocks ------------------------------------------------------
+
+// Times of the sound readers are whole microseconds of a steady clock. They are
+// integers on purpose: the byte position of a moment is then exact, and the same on
+// every floating-point unit (x87's 80-bit intermediates cut 1.9 s x 1000 B/s down to
+// 1899 bytes where SSE2 happens to round it up to 1900).
+constexpr std::int64_t kMicrosPerSecond = 1000000;
+
+// The bytes of the whole sample frames that nMicros of sound at nBytesPerSecond hold
+// (rounded down to nBlockAlign); 0 for times at or before the start.
+std::uint64_t BytesInMicros(std::int64_t nMicros, std::uint32_t nBytesPerSecond, std::uint32_t nBlockAlign);
+// nTicks of a counter running at nFrequency per second, in microseconds (rounded down,
+// without overflow for any count a process lives to see).
+std::int64_t MicrosFromTicks(std::int64_t nTicks, std::int64_t nFrequency);
+
 // Where captured sound goes. WriteAudio is called from the reader's thread.
 class IAudioSink {
  public:
@@ -110,7 +125,8 @@ RingPieces SplitRingRange(std::uint32_t dwOffset, std::uint32_t nBytes, std::uin
 //    gets silence in front of its first sound.
 //  - Bytes that fall into a pause are dropped, bytes past the end too.
 //  - At the end, what the device never delivered up to the end becomes silence.
-// Times are seconds of the recording's clock (pauses included), counted from its start.
+// Times are microseconds of the recording's clock (pauses included), counted from its
+// start.
 class CCaptureTimeline {
  public:
   struct Step {
@@ -119,13 +135,15 @@ class CCaptureTimeline {
   };
 
   void Begin(std::uint32_t nBytesPerSecond, std::uint32_t nBlockAlign);
-  // The recording's pause flag as seen at dSeconds; only changes count.
-  void SetPaused(bool bPaused, double dSeconds);
-  // nBytes arrived at dSeconds: appends to *pSteps how they (and any silence in front
-  // of them) go into the file, in order. The kept and dropped steps add up to nBytes.
-  void Place(std::uint32_t nBytes, double dSeconds, std::vector<Step>* pSteps);
-  // The recording ended at dSeconds; later deliveries only fill up to that moment.
-  void End(double dSeconds);
+  // The recording's pause flag as seen at nMicros; only changes count.
+  void SetPaused(bool bPaused, std::int64_t nMicros);
+  // nBytes arrived at nMicros, and the device had captured nNewerBytes more by then
+  // (so the nBytes end that much before nMicros): appends to *pSteps how they (and any
+  // silence in front of them) go into the file, in order. The kept and dropped steps
+  // add up to nBytes.
+  void Place(std::uint32_t nBytes, std::int64_t nMicros, std::vector<Step>* pSteps, std::uint32_t nNewerBytes = 0);
+  // The recording ended at nMicros; later deliveries only fill up to that moment.
+  void End(std::int64_t nMicros);
   // Everything up to the end has been delivered.
   bool IsComplete() const { return m_bEnded && m_nPosition >= m_nEnd; }
   // Silence for what is still missing up to the end (appended to *pSteps).
@@ -140,7 +158,7 @@ class CCaptureTimeline {
   struct Span {
     std::uint64_t nFrom, nTo;  // [nFrom, nTo), nTo = max while open
   };
-  std::uint64_t ToPosition(double dSeconds) const;
+  std::uint64_t ToPosition(std::int64_t nMicros) const;
   // Emits [nFrom, nTo) as kind where it lies outside pauses and the end, drop elsewhere
   // (silence outside is simply not emitted).
   void Emit(std::uint64_t nFrom, std::uint64_t nTo, Step::Kind kind, std::vector<Step>* pSteps);
@@ -220,14 +238,14 @@ class CAudioBlockBuilder {
 // latency, uneven wake-ups) are left alone; once passed, the whole shortfall is filled.
 class CSilenceFiller {
  public:
-  static constexpr double kFillThresholdSeconds = 0.1;
+  static constexpr std::int64_t kFillThresholdMicros = kMicrosPerSecond / 10;
 
-  // The reader started at dStart (seconds of any steady clock).
-  void Begin(std::uint32_t nBytesPerSecond, std::uint32_t nBlockAlign, double dStart);
-  // A cycle ended at dNow with nBytes of sound. bWritten: the cycle reaches the file
+  // The reader started at nStart (microseconds of any steady clock).
+  void Begin(std::uint32_t nBytesPerSecond, std::uint32_t nBlockAlign, std::int64_t nStart);
+  // A cycle ended at nNow with nBytes of sound. bWritten: the cycle reaches the file
   // (not paused, this source chosen); other cycles add no time. Returns the bytes of
   // silence (whole frames) to write in front of the cycle's sound.
-  std::uint64_t EndCycle(std::uint64_t nBytes, double dNow, bool bWritten);
+  std::uint64_t EndCycle(std::uint64_t nBytes, std::int64_t nNow, bool bWritten);
 
   // Bytes written for the time so far (sound and silence).
   std::uint64_t get_Written() const { return m_nWritten; }
@@ -235,8 +253,8 @@ class CSilenceFiller {
  private:
   std::uint32_t m_nBytesPerSecond = 0;
   std::uint32_t m_nBlockAlign = 1;
-  double m_dLast = 0;
-  double m_dCovered = 0;  // seconds of cycles that reached the file
+  std::int64_t m_nLast = 0;
+  std::int64_t m_nCovered = 0;  // microseconds of cycles that reached the file
   std::uint64_t m_nWritten = 0;
 };
 

@@ -76,17 +76,17 @@ void CDirectSoundCapture::SetSink(IAudioSink* pSink) {
   m_pSink = pSink;
 }
 
-void CDirectSoundCapture::SetClock(std::function<double()> fnClock) {
+void CDirectSoundCapture::SetClock(std::function<std::int64_t()> fnClock) {
   std::lock_guard<std::recursive_mutex> lock(m_Lock);
   m_fnClock = std::move(fnClock);
 }
 
-double CDirectSoundCapture::Clock() const {
+std::int64_t CDirectSoundCapture::Clock() const {
   if (m_fnClock) return m_fnClock();
   LARGE_INTEGER liNow, liFrequency;
   ::QueryPerformanceCounter(&liNow);
   ::QueryPerformanceFrequency(&liFrequency);
-  return static_cast<double>(liNow.QuadPart - m_liStart.QuadPart) / static_cast<double>(liFrequency.QuadPart);
+  return MicrosFromTicks(liNow.QuadPart - m_liStart.QuadPart, liFrequency.QuadPart);
 }
 
 void CDirectSoundCapture::SetSystemFunctions(CreateFunction pfnCreate, EnumerateFunction pfnEnumerate) {
@@ -278,13 +278,15 @@ void CDirectSoundCapture::ObservePause() {
   ObservePauseLocked(Clock());
 }
 
-void CDirectSoundCapture::ObservePauseLocked(double dNow) { m_Timeline.SetPaused(m_pSink && m_pSink->IsPaused(), dNow); }
+void CDirectSoundCapture::ObservePauseLocked(std::int64_t nNow) {
+  m_Timeline.SetPaused(m_pSink && m_pSink->IsPaused(), nNow);
+}
 
 void CDirectSoundCapture::ReadBlock() {
   if (!m_pBuffer) return;
   std::lock_guard<std::mutex> lock(m_ReadLock);
-  const double dNow = Clock();
-  ObservePauseLocked(dNow);
+  const std::int64_t nNow = Clock();
+  ObservePauseLocked(nNow);
   DWORD dwCapturePosition = 0, dwReadPosition = 0;
   if (FAILED(m_pBuffer->GetCurrentPosition(&dwCapturePosition, &dwReadPosition))) return;
   CaptureRingGeometry geometry;
@@ -303,10 +305,8 @@ void CDirectSoundCapture::ReadBlock() {
   // them: the blocks' last byte is that much older than now.
   const std::uint32_t dwTakenEnd = (m_dwNextOffset + dwBytes1 + dwBytes2) % m_dwBufferBytes;
   const std::uint32_t dwNewer = (dwReadPosition + m_dwBufferBytes - dwTakenEnd) % m_dwBufferBytes;
-  const double dTakenAt =
-      dNow - (m_wfx.nAvgBytesPerSec ? static_cast<double>(dwNewer) / m_wfx.nAvgBytesPerSec : 0.0);
   m_Steps.clear();
-  m_Timeline.Place(dwBytes1 + dwBytes2, dTakenAt, &m_Steps);
+  m_Timeline.Place(dwBytes1 + dwBytes2, nNow, &m_Steps, dwNewer);
   WriteSteps(pPiece1, dwBytes1, pPiece2, dwBytes2);
   m_dwNextOffset = dwTakenEnd;
   m_pBuffer->Unlock(pPiece1, dwBytes1, pPiece2, dwBytes2);

@@ -101,9 +101,9 @@ class CDirectSoundCapture {
   void SetSink(IAudioSink* pSink);
   // The system's functions, or a test's stand-ins (null restores the system's).
   void SetSystemFunctions(CreateFunction pfnCreate, EnumerateFunction pfnEnumerate);
-  // The recording's clock: seconds since the capture started, pauses included. Empty
+  // The recording's clock: microseconds since the capture started, pauses included. Empty
   // restores the default, the performance counter from each start. Not while capturing.
-  void SetClock(std::function<double()> fnClock);
+  void SetClock(std::function<std::int64_t()> fnClock);
 
   // Lists every capture device that has an identifier into pList and the table, at most
   // kMaxCaptureDevices of them (further devices are not listed: a row could not be tied
@@ -155,9 +155,9 @@ class CDirectSoundCapture {
   void StopReader();
   void ReleaseLocked();
   bool ShouldWrite() const;
-  double Clock() const;
+  std::int64_t Clock() const;
   // Under m_ReadLock.
-  void ObservePauseLocked(double dNow);
+  void ObservePauseLocked(std::int64_t nNow);
   void WriteSteps(const void* pPiece1, DWORD dwBytes1, const void* pPiece2, DWORD dwBytes2);
   void WriteSilence(std::uint32_t nBytes);
   // The reader's end of a recording: true when it may end.
@@ -177,7 +177,7 @@ class CDirectSoundCapture {
 
   HANDLE m_hReaderThread = nullptr;
   IAudioSink* m_pSink = nullptr;
-  std::function<double()> m_fnClock;
+  std::function<std::int64_t()> m_fnClock;
   LARGE_INTEGER m_liStart{};
   // Set by SetRunning(0): the reader fills up to the end, until m_nDrainDeadline.
   std::atomic<bool> m_bDraining{false};

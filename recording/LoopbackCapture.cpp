@@ -128,11 +128,12 @@ void CLoopbackCapture::SetEnumeratorFactory(EnumeratorFactory pfnFactory) {
   m_pfnFactory = pfnFactory ? pfnFactory : &CreateSystemDeviceEnumerator;
 }
 
-void CLoopbackCapture::SetClock(std::function<double()> fnClock) { m_fnClock = std::move(fnClock); }
+void CLoopbackCapture::SetClock(std::function<std::int64_t()> fnClock) { m_fnClock = std::move(fnClock); }
 
-double CLoopbackCapture::Clock() const {
+std::int64_t CLoopbackCapture::Clock() const {
   if (m_fnClock) return m_fnClock();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 bool CLoopbackCapture::GetMixFormat(std::vector<std::uint8_t>* pFormat) {
@@ -221,7 +222,7 @@ void CLoopbackCapture::Run() {
   } captureOwner{pCapture};
 
   const auto nActualDuration =
-      static_cast<std::int64_t>(static_cast<double>(nBufferFrames) * kRequestedDuration / format.nSamplesPerSec);
+      static_cast<std::int64_t>(nBufferFrames) * kRequestedDuration / std::max<std::int64_t>(1, format.nSamplesPerSec);
   hr = pClient->Start();
   if (FAILED(hr)) return End(LoopbackExit::kStart, hr);
   if (m_bStop) {

@@ -67,9 +67,9 @@ class CLoopbackCapture {
   // Creates the enumerator; null restores the system's (MMDeviceEnumerator). Not while
   // a reader runs.
   void SetEnumeratorFactory(EnumeratorFactory pfnFactory);
-  // The clock the reader measures its cycles with, in seconds; empty restores the
+  // The clock the reader measures its cycles with, in microseconds; empty restores the
   // system's steady clock. Not while a reader runs.
-  void SetClock(std::function<double()> fnClock);
+  void SetClock(std::function<std::int64_t()> fnClock);
 
   // The default playback endpoint's mix format, whole (an extensible format with its
   // sub-format). False when any step fails; *pFormat is then empty.
@@ -102,13 +102,13 @@ class CLoopbackCapture {
 
   void Run();
   void End(LoopbackExit exit, HRESULT hr);
-  double Clock() const;
+  std::int64_t Clock() const;
 
   std::uint8_t* m_pBlock;
   std::uint32_t m_nBlockBytes;
   IAudioSink* m_pSink = nullptr;
   EnumeratorFactory m_pfnFactory;
-  std::function<double()> m_fnClock;
+  std::function<std::int64_t()> m_fnClock;
   HANDLE m_hThread = nullptr;
   HANDLE m_hWake = nullptr;  // ends a cycle's sleep early when m_bStop is set
   std::atomic<LoopbackExit> m_LastExit{LoopbackExit::kRunning};

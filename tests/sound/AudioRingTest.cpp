@@ -2,6 +2,7 @@
 // wrap-around, and the loopback block that must never overflow.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <numeric>
 #include <string>
@@ -11,6 +12,9 @@
 
 namespace vantor {
 namespace {
+
+// Test times read as seconds; the readers count whole microseconds.
+std::int64_t Us(double dSeconds) { return std::llround(dSeconds * 1e6); }
 
 // ---- Formats ------------------------------------------------------------------------
 
@@ -380,25 +384,25 @@ TEST(LoopbackBlock, SilenceLongerThanTheBlockGoesOutInPartsBeforeTheSound) {
 // 1,000 bytes a second in 4-byte frames: 100 bytes are the threshold.
 TEST(LoopbackSilenceFiller, KeepsTheStreamAsLongAsTheTimeItCovers) {
   CSilenceFiller filler;
-  filler.Begin(1000, 4, 10.0);
-  EXPECT_EQ(filler.EndCycle(500, 10.5, true), 0u) << "a cycle that delivered its time";
-  EXPECT_EQ(filler.EndCycle(440, 11.0, true), 0u) << "60 bytes short: latency, left alone";
-  EXPECT_EQ(filler.EndCycle(0, 11.5, true), 560u) << "nothing played: the whole shortfall";
+  filler.Begin(1000, 4, Us(10.0));
+  EXPECT_EQ(filler.EndCycle(500, Us(10.5), true), 0u) << "a cycle that delivered its time";
+  EXPECT_EQ(filler.EndCycle(440, Us(11.0), true), 0u) << "60 bytes short: latency, left alone";
+  EXPECT_EQ(filler.EndCycle(0, Us(11.5), true), 560u) << "nothing played: the whole shortfall";
   EXPECT_EQ(filler.get_Written(), 1500u);
-  EXPECT_EQ(filler.EndCycle(520, 12.0, true), 0u) << "a little ahead is never cut";
+  EXPECT_EQ(filler.EndCycle(520, Us(12.0), true), 0u) << "a little ahead is never cut";
   // A paused cycle adds no time and is filled with nothing.
-  EXPECT_EQ(filler.EndCycle(0, 14.0, false), 0u);
-  EXPECT_EQ(filler.EndCycle(100, 14.5, true), 380u);
+  EXPECT_EQ(filler.EndCycle(0, Us(14.0), false), 0u);
+  EXPECT_EQ(filler.EndCycle(100, Us(14.5), true), 380u);
   EXPECT_EQ(filler.get_Written(), 2500u) << "2.5 s reached the file, 2 s of pause did not";
   // Shortfalls too small to fill add up until they pass the threshold.
-  EXPECT_EQ(filler.EndCycle(460, 15.0, true), 0u);
-  EXPECT_EQ(filler.EndCycle(460, 15.5, true), 0u);
-  EXPECT_EQ(filler.EndCycle(460, 16.0, true), 120u);
+  EXPECT_EQ(filler.EndCycle(460, Us(15.0), true), 0u);
+  EXPECT_EQ(filler.EndCycle(460, Us(15.5), true), 0u);
+  EXPECT_EQ(filler.EndCycle(460, Us(16.0), true), 120u);
   EXPECT_EQ(filler.get_Written(), 4000u);
   // Whole frames only.
-  EXPECT_EQ(filler.EndCycle(0, 16.2013, true), 200u);
+  EXPECT_EQ(filler.EndCycle(0, Us(16.2013), true), 200u);
   // A clock that steps back never counts negative time.
-  EXPECT_EQ(filler.EndCycle(0, 15.0, true), 0u);
+  EXPECT_EQ(filler.EndCycle(0, Us(15.0), true), 0u);
   EXPECT_EQ(SilenceByte(8), 0x80);
   EXPECT_EQ(SilenceByte(16), 0);
   EXPECT_EQ(SilenceByte(32), 0);
@@ -451,7 +455,7 @@ class CaptureTimelineTest : public testing::Test {
   void SetUp() override { timeline.Begin(1000, 1); }
   std::string Place(std::uint32_t nBytes, double dSeconds) {
     std::vector<Step> steps;
-    timeline.Place(nBytes, dSeconds, &steps);
+    timeline.Place(nBytes, Us(dSeconds), &steps);
     return Describe(steps);
   }
   std::string Finish() {
@@ -466,7 +470,7 @@ TEST_F(CaptureTimelineTest, PromptDeviceIsPassedThroughUnchanged) {
   EXPECT_EQ(Place(10, 0.010), "K10 ");
   EXPECT_EQ(Place(10, 0.021), "K10 ");
   EXPECT_EQ(Place(10, 0.029), "K10 ") << "delivery jitter never cuts or pads the steady stream";
-  timeline.End(0.030);
+  timeline.End(Us(0.030));
   EXPECT_TRUE(timeline.IsComplete());
   EXPECT_EQ(Finish(), "");
   EXPECT_EQ(timeline.get_Written(), 30u);
@@ -476,7 +480,7 @@ TEST_F(CaptureTimelineTest, LateStartingDeviceGetsSilenceInFront) {
   // The first 200 bytes arrive 1.5 s after the start: they are the sound of 1.3-1.5 s.
   EXPECT_EQ(Place(200, 1.5), "S1300 K200 ");
   EXPECT_EQ(Place(200, 1.7), "K200 ");
-  timeline.End(1.9);
+  timeline.End(Us(1.9));
   EXPECT_FALSE(timeline.IsComplete()) << "the last 200 ms are still on their way";
   EXPECT_EQ(Place(200, 2.0), "K200 ");
   EXPECT_TRUE(timeline.IsComplete());
@@ -485,7 +489,7 @@ TEST_F(CaptureTimelineTest, LateStartingDeviceGetsSilenceInFront) {
 
 TEST_F(CaptureTimelineTest, DeliveryPastTheEndIsCutThere) {
   Place(100, 0.1);
-  timeline.End(0.25);
+  timeline.End(Us(0.25));
   EXPECT_EQ(Place(200, 0.3), "K150 D50 ");
   EXPECT_EQ(Place(100, 0.4), "D100 ");
   EXPECT_EQ(timeline.get_Written(), 250u);
@@ -493,7 +497,7 @@ TEST_F(CaptureTimelineTest, DeliveryPastTheEndIsCutThere) {
 
 TEST_F(CaptureTimelineTest, DeviceThatFallsSilentIsFilledUpAtTheEnd) {
   Place(100, 0.1);
-  timeline.End(0.5);
+  timeline.End(Us(0.5));
   EXPECT_EQ(Finish(), "S400 ");
   EXPECT_TRUE(timeline.IsComplete());
   EXPECT_EQ(Finish(), "") << "only once";
@@ -501,35 +505,35 @@ TEST_F(CaptureTimelineTest, DeviceThatFallsSilentIsFilledUpAtTheEnd) {
 
 TEST_F(CaptureTimelineTest, PausedStretchIsLeftOutExactlyWhereverTheBlocksFall) {
   Place(200, 0.2);
-  timeline.SetPaused(true, 0.25);
+  timeline.SetPaused(true, Us(0.25));
   // Coarse deliveries: each straddles a pause boundary.
   EXPECT_EQ(Place(200, 0.4), "K50 D150 ");
-  timeline.SetPaused(false, 0.55);
+  timeline.SetPaused(false, Us(0.55));
   EXPECT_EQ(Place(200, 0.6), "D150 K50 ");
   EXPECT_EQ(Place(200, 0.8), "K200 ");
-  timeline.End(0.8);
+  timeline.End(Us(0.8));
   EXPECT_EQ(timeline.get_Written(), 500u) << "0.8 s minus the 0.3 s pause";
 }
 
 TEST_F(CaptureTimelineTest, ShortPauseInsideOneDelivery) {
   Place(100, 0.1);
-  timeline.SetPaused(true, 0.13);
-  timeline.SetPaused(false, 0.16);
-  timeline.SetPaused(true, 0.18);
-  timeline.SetPaused(false, 0.18);  // shorter than a byte: nothing to leave out
+  timeline.SetPaused(true, Us(0.13));
+  timeline.SetPaused(false, Us(0.16));
+  timeline.SetPaused(true, Us(0.18));
+  timeline.SetPaused(false, Us(0.18));  // shorter than a byte: nothing to leave out
   EXPECT_EQ(Place(100, 0.2), "K30 D30 K40 ");
 }
 
 TEST_F(CaptureTimelineTest, PauseBeforeTheFirstSoundShortensTheSilenceInFront) {
-  timeline.SetPaused(true, 0.2);
-  timeline.SetPaused(false, 0.7);
+  timeline.SetPaused(true, Us(0.2));
+  timeline.SetPaused(false, Us(0.7));
   EXPECT_EQ(Place(100, 1.0), "S400 K100 ") << "0.9 s of silence less the 0.5 s pause";
 }
 
 TEST_F(CaptureTimelineTest, StillPausedAtTheEnd) {
   Place(100, 0.1);
-  timeline.SetPaused(true, 0.3);
-  timeline.End(0.6);
+  timeline.SetPaused(true, Us(0.3));
+  timeline.End(Us(0.6));
   EXPECT_EQ(Place(400, 0.5), "K200 D200 ");
   EXPECT_EQ(Finish(), "") << "the rest of the recording was paused";
   EXPECT_EQ(timeline.get_Written(), 300u);
@@ -538,11 +542,11 @@ TEST_F(CaptureTimelineTest, StillPausedAtTheEnd) {
 TEST_F(CaptureTimelineTest, BoundariesFallOnWholeFrames) {
   timeline.Begin(48000 * 4, 4);  // 16-bit stereo
   std::vector<Step> steps;
-  timeline.Place(1920, 0.01, &steps);
-  timeline.SetPaused(true, 0.0123457);
-  timeline.SetPaused(false, 0.0234567);
-  timeline.Place(3840, 0.03, &steps);
-  timeline.End(0.0345678);
+  timeline.Place(1920, Us(0.01), &steps);
+  timeline.SetPaused(true, Us(0.0123457));
+  timeline.SetPaused(false, Us(0.0234567));
+  timeline.Place(3840, Us(0.03), &steps);
+  timeline.End(Us(0.0345678));
   timeline.Finish(&steps);
   for (const Step& s : steps) EXPECT_EQ(s.nBytes % 4, 0u) << Describe(steps);
 }

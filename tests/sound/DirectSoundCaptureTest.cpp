@@ -38,7 +38,7 @@ class DirectSoundCaptureTest : public testing::Test {
     capture.SetSink(&sink);
     // The recording's clock runs with the device's (plus what a test adds), so that
     // only what a test arranges is padded or cut.
-    capture.SetClock([this] { return world.get_DeviceSeconds() + dClockAhead.load(); });
+    capture.SetClock([this] { return world.get_DeviceMicros() + nClockAhead.load(); });
   }
   void TearDown() override {
     capture.Release();
@@ -60,7 +60,7 @@ class DirectSoundCaptureTest : public testing::Test {
 
   DsWorld world;
   CRecordingSink sink;
-  std::atomic<double> dClockAhead{0};
+  std::atomic<std::int64_t> nClockAhead{0};  // microseconds
   CDirectSoundCapture capture;
 };
 
@@ -289,7 +289,7 @@ TEST_F(DirectSoundCaptureTest, SoundCapturedWhilePausedNeverReachesTheFile) {
 
 TEST_F(DirectSoundCaptureTest, LateFirstBlockGetsSilenceInFront) {
   Start();
-  dClockAhead = 0.5;  // the device's first sound arrives half a second into the recording
+  nClockAhead = 500000;  // the device's first sound arrives half a second into the recording
   world.Produce(960, false);
   capture.ReadBlock();
   const auto all = sink.get_AllBytes();
@@ -302,7 +302,7 @@ TEST_F(DirectSoundCaptureTest, StopCollectsTheSoundUpToTheEnd) {
   Start();
   world.Produce(480);
   ASSERT_TRUE(sink.WaitForBytes(480));
-  dClockAhead = 0.02;  // the device is 20 ms behind when the recording stops
+  nClockAhead = 20000;  // the device is 20 ms behind when the recording stops
   std::thread late([this] {
     while (!capture.IsDraining()) ::Sleep(1);
     world.Produce(960 + 480);  // it catches up, and goes on a little
@@ -318,7 +318,7 @@ TEST_F(DirectSoundCaptureTest, DeviceThatStopsDeliveringIsFilledWithSilenceToThe
   Start();
   world.Produce(480);
   ASSERT_TRUE(sink.WaitForBytes(480));
-  dClockAhead = 0.1;
+  nClockAhead = 100000;
   EXPECT_EQ(capture.SetRunning(0), 0);  // waits a second for sound that never comes
   const auto all = sink.get_AllBytes();
   ASSERT_EQ(all.size(), 480u + 4800u);

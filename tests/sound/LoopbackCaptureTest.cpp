@@ -31,7 +31,7 @@ class LoopbackCaptureTest : public testing::Test {
     capture.SetEnumeratorFactory(&test::FakeEnumeratorFactory);
     capture.SetSink(&sink);
     // Time stands still unless a test moves it: no cycle then has time to fill.
-    capture.SetClock([this] { return dNow.load(); });
+    capture.SetClock([this] { return nNow.load(); });
     world.pStop = &capture.m_bStop;
   }
   void TearDown() override {
@@ -64,7 +64,7 @@ class LoopbackCaptureTest : public testing::Test {
 
   WasapiWorld world;
   CRecordingSink sink;
-  std::atomic<double> dNow{0};
+  std::atomic<std::int64_t> nNow{0};  // microseconds
   std::vector<std::uint8_t> storage;
   CLoopbackCapture capture;
 };
@@ -140,7 +140,7 @@ TEST_F(LoopbackCaptureTest, SilenceFillsTheTimeNothingWasPlayedSoTheSoundLastsAs
       {{500}},
   };
   world.onCycle = [this](int nCycle) {
-    dNow = 0.5 * (std::min(nCycle, 5) + 1);  // every cycle ends half a second later
+    nNow = 500000 * (std::min(nCycle, 5) + 1);  // every cycle ends half a second later
     sink.SetPaused(nCycle == 4);
   };
   RunToEnd();
@@ -160,7 +160,7 @@ TEST_F(LoopbackCaptureTest, SilenceFillsTheTimeNothingWasPlayedSoTheSoundLastsAs
 TEST_F(LoopbackCaptureTest, EightBitSoundIsFilledWithItsOwnSilence) {
   world.mixFormat = test::MakeMixFormat(WAVE_FORMAT_PCM, 1, 1000, 8);
   world.cycles = {{}, {{500}}};
-  world.onCycle = [this](int nCycle) { dNow = 0.5 * (nCycle + 1); };
+  world.onCycle = [this](int nCycle) { nNow = 500000 * (nCycle + 1); };
   RunToEnd();
   const auto blocks = sink.get_Blocks();
   ASSERT_EQ(blocks.size(), 2u);

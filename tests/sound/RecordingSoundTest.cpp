@@ -29,7 +29,7 @@ class RecordingSoundTest : public testing::Test {
     g_Recorder.SetBinding(xvid.MakeBinding());
     g_DirectSoundCapture.SetSystemFunctions(&test::FakeDirectSoundCaptureCreate,
                                             &test::FakeDirectSoundCaptureEnumerate);
-    g_DirectSoundCapture.SetClock([this] { return ds.get_DeviceSeconds(); });
+    g_DirectSoundCapture.SetClock([this] { return ds.get_DeviceMicros(); });
     g_LoopbackCapture.SetEnumeratorFactory(&test::FakeEnumeratorFactory);
   }
   void TearDown() override {

@@ -203,9 +203,11 @@ void DsWorld::Produce(std::uint32_t nBytes, bool bSignal) {
   for (HANDLE h : toSignal) ::SetEvent(h);
 }
 
-double DsWorld::get_DeviceSeconds() {
+std::int64_t DsWorld::get_DeviceMicros() {
   std::lock_guard<std::recursive_mutex> guard(lock);
-  return static_cast<double>(nProducedSinceBuffer) / 48000.0;
+  // The first whole microsecond by which the bytes have been produced: a moment a
+  // reader's clock can name, and that maps back to exactly this byte.
+  return (static_cast<std::int64_t>(nProducedSinceBuffer) * 1000000 + 47999) / 48000;
 }
 
 void DsWorld::SetReadPosition(DWORD dwPosition) {

@@ -90,7 +90,8 @@ struct DsWorld {
   static std::uint8_t PatternByte(std::uint64_t n) { return static_cast<std::uint8_t>(n * 31 + n / 257 + 5); }
   std::uint64_t get_Produced() const { return nProduced; }
   // Seconds of sound produced since the buffer was created: the device's own clock.
-  double get_DeviceSeconds();
+  // Microseconds of sound the device has produced since its buffer was made.
+  std::int64_t get_DeviceMicros();
 
   // Inside the stand-ins.
   std::recursive_mutex lock;

@@ -8,10 +8,10 @@
 #include "app/Globals.h"
 #include "cli/WideText.h"
 #include "media/AviRecorder.h"
-#include "recording/AudioRing.h"
-#include "recording/DirectSoundCapture.h"
+#include "sound/AudioRing.h"
+#include "sound/DirectSoundCapture.h"
 #include "recording/GdiRecording.h"
-#include "recording/LoopbackCapture.h"
+#include "sound/LoopbackCapture.h"
 
 namespace vantor {
 namespace {

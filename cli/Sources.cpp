@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/TestPattern.h"
-#include "recording/AudioRing.h"
+#include "sound/AudioRing.h"
 #if defined(_WIN32)
 #include "cli/SoundSources.h"
 #endif
@@ -26,12 +26,13 @@ class CTestPatternSource final : public IVideoSource {
     m_Format.biHeight = options.nHeight;
     m_Format.biPlanes = 1;
     m_Format.biBitCount = 24;
-    m_Format.biSizeImage = DibRowBytes(options.nWidth) * static_cast<std::uint32_t>(options.nHeight);
+    m_Format.biSizeImage = static_cast<std::uint32_t>(DibRowBytes(options.nWidth) * options.nHeight);
     return true;
   }
   const BitmapInfoHeader& get_Format() const override { return m_Format; }
   bool Grab(std::uint8_t* pDest, std::uint32_t nFrame) override {
-    DrawTestPattern(pDest, m_Format.biWidth, m_Format.biHeight, DibRowBytes(m_Format.biWidth), nFrame);
+    const auto nStride = static_cast<std::uint32_t>(DibRowBytes(m_Format.biWidth));
+    DrawTestPattern(pDest, m_Format.biWidth, m_Format.biHeight, nStride, nFrame);
     return true;
   }
 

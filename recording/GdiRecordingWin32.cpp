@@ -9,7 +9,7 @@
 #include "overlays/FlashingWnd.h"
 #include "recording/EncoderThread.h"
 #include "recording/OutputFileName.h"
-#include "recording/RecordingSound.h"
+#include "sound/RecordingSound.h"
 #include "recording/ScreenGrabber.h"
 
 namespace vantor {
@@ -29,12 +29,27 @@ struct RecordingSettings {
 // The run of the recording thread that executes RunCapture.
 thread_local std::uint64_t t_nRun = 0;
 
+class CBorderFlash final : public IGrabObserver {
+ public:
+  void BeforeCopy() override { Paint(kBorderGrey); }
+  void AfterCopy() override { Paint(kBorderBlue); }
+
+ private:
+  static void Paint(COLORREF colour) {
+    if (CFlashingWnd* pBorder = g_BorderWnd.load()) pBorder->PaintBorder(colour);
+  }
+};
+
+CBorderFlash s_BorderFlash;
+
 class CGdiCaptureHost final : public ICaptureHost {
  public:
   const BitmapInfoHeader* GrabFrame(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth,
                                     std::int32_t nHeight, bool bFirstFrame) override {
     static_assert(sizeof(BITMAPINFOHEADER) == sizeof(BitmapInfoHeader));
-    return reinterpret_cast<const BitmapInfoHeader*>(GrabScreenRect(nLeft, nTop, nWidth, nHeight, bFirstFrame ? 1 : 0));
+    // The first grab only fixes the format: the border is not shown yet.
+    return reinterpret_cast<const BitmapInfoHeader*>(
+        GrabScreenRect(nLeft, nTop, nWidth, nHeight, bFirstFrame ? nullptr : &s_BorderFlash));
   }
   void ReleaseFrame(const BitmapInfoHeader* pFrame) override {
     vantor::ReleaseFrame(reinterpret_cast<const BITMAPINFOHEADER*>(pFrame));
@@ -100,6 +115,13 @@ void RecordWithoutFile(std::uint64_t nRun, const std::string& strWhy) {
 DWORD RunRecordingThread(std::uint64_t nRun, RecordingSettings settings);
 
 }  // namespace
+
+void UseBorderWindow(CFlashingWnd* pBorder) {
+  if (pBorder) pBorder->SetMoveListener(&PublishMovedArea);
+  g_BorderWnd = pBorder;
+}
+
+IGrabObserver& BorderFlash() { return s_BorderFlash; }
 
 bool MakeOutputFileName(wchar_t* szOut, const wchar_t* szExtension) {
   return MakeFileNameIn(g_OutputFolder, szOut, szExtension);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "recording/AudioRing.h"
+#include "sound/AudioRing.h"
 
 namespace vantor {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "SoundDoubles.h"
 #include "app/Globals.h"
-#include "recording/DirectSoundCapture.h"
+#include "sound/DirectSoundCapture.h"
 
 namespace vantor {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "SoundDoubles.h"
 #include "app/Globals.h"
-#include "recording/LoopbackCapture.h"
+#include "sound/LoopbackCapture.h"
 
 namespace vantor {
 namespace {

@@ -10,10 +10,10 @@
 #include "SoundDoubles.h"
 #include "app/Globals.h"
 #include "media/AviRecorder.h"
-#include "recording/DirectSoundCapture.h"
+#include "sound/DirectSoundCapture.h"
 #include "recording/GdiRecording.h"
-#include "recording/LoopbackCapture.h"
-#include "recording/RecordingSound.h"
+#include "sound/LoopbackCapture.h"
+#include "sound/RecordingSound.h"
 
 namespace vantor {
 namespace {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "recording/AudioRing.h"
+#include "sound/AudioRing.h"
 
 namespace vantor::test {
 

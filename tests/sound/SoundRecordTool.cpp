@@ -26,9 +26,9 @@
 
 #include "app/Globals.h"
 #include "media/AVIOutputFile.h"
-#include "recording/AudioRing.h"
-#include "recording/DirectSoundCapture.h"
-#include "recording/LoopbackCapture.h"
+#include "sound/AudioRing.h"
+#include "sound/DirectSoundCapture.h"
+#include "sound/LoopbackCapture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "recording/AudioRing.h"
+#include "sound/AudioRing.h"
 
 #include <algorithm>
 #include <cstdint>

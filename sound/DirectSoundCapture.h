@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "recording/AudioRing.h"
+#include "sound/AudioRing.h"
 
 namespace vantor {
 

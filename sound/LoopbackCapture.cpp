@@ -1,4 +1,4 @@
-#include "recording/LoopbackCapture.h"
+#include "sound/LoopbackCapture.h"
 
 #include <audioclient.h>
 
@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "app/Globals.h"
-#include "recording/SoundReaderSupport.h"
+#include "sound/SoundReaderSupport.h"
 
 namespace vantor {
 

@@ -1,12 +1,12 @@
-#include "recording/RecordingSound.h"
+#include "sound/RecordingSound.h"
 
 #include <atomic>
 #include <vector>
 
 #include "media/AviRecorder.h"
-#include "recording/AudioRing.h"
-#include "recording/DirectSoundCapture.h"
-#include "recording/LoopbackCapture.h"
+#include "sound/AudioRing.h"
+#include "sound/DirectSoundCapture.h"
+#include "sound/LoopbackCapture.h"
 
 namespace vantor {
 

@@ -24,7 +24,7 @@
 #include <functional>
 #include <vector>
 
-#include "recording/AudioRing.h"
+#include "sound/AudioRing.h"
 
 namespace vantor {
 

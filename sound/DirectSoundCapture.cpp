@@ -1,11 +1,11 @@
-#include "recording/DirectSoundCapture.h"
+#include "sound/DirectSoundCapture.h"
 
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
 
 #include "app/Globals.h"
-#include "recording/SoundReaderSupport.h"
+#include "sound/SoundReaderSupport.h"
 
 namespace vantor {
 

@@ -61,7 +61,7 @@ class CFrameDump {
   }
   bool IsOpen() const { return m_File.is_open(); }
   void Write(const std::uint8_t* pDib) {
-    const std::uint32_t nStride = DibRowBytes(m_nWidth);
+    const auto nStride = static_cast<std::uint32_t>(DibRowBytes(m_nWidth));
     for (std::int32_t y = 0; y < m_nHeight; ++y)
       m_File.write(reinterpret_cast<const char*>(pDib + static_cast<std::size_t>(m_nHeight - 1 - y) * nStride),
                    static_cast<std::streamsize>(m_Row.size()));

@@ -196,7 +196,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
     outcome.strError = "the recording border window cannot be created";
     return outcome;
   }
-  g_BorderWnd = &border;
+  UseBorderWindow(&border);
   ::SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
   if (options.bCommands) {
     if (HANDLE hThread = ::CreateThread(nullptr, 0, &ReadCommands, nullptr, 0, nullptr)) ::CloseHandle(hThread);
@@ -227,7 +227,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   }
   const auto tDone = std::chrono::steady_clock::now();
   ::SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
-  g_BorderWnd = nullptr;
+  UseBorderWindow(nullptr);
   border.Destroy();
   s_dwMainThread = 0;
   if (!outcome.strError.empty()) return outcome;

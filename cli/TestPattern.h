@@ -5,12 +5,9 @@
 #pragma once
 #include <cstdint>
 
-namespace vantor {
+#include "base/DibLayout.h"
 
-// Bytes of one 24-bit row, padded to a multiple of 4, as a DIB stores it.
-constexpr std::uint32_t DibRowBytes(std::int32_t nWidth) {
-  return ((static_cast<std::uint32_t>(nWidth) * 24u + 31u) / 32u) * 4u;
-}
+namespace vantor {
 
 // Draws frame nFrame as a DIB: bottom-up BGR rows of nStride bytes (padding zeroed).
 void DrawTestPattern(std::uint8_t* pBits, std::int32_t nWidth, std::int32_t nHeight,

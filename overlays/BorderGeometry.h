@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "recording/GdiRecording.h"
+#include "base/CaptureRect.h"
 
 namespace vantor {
 

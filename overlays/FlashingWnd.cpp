@@ -125,7 +125,7 @@ void CFlashingWnd::MoveArea(int dx, int dy) {
     m_rcArea = area;
   }
   ApplyRegion(area);
-  PublishMovedArea(area);
+  if (m_fnMoved) m_fnMoved(area);
 }
 
 void CFlashingWnd::PaintBorder(COLORREF colour) {

@@ -14,9 +14,17 @@
 #include <cstdint>
 #include <mutex>
 
-#include "recording/GdiRecording.h"
+#include <functional>
+
+#include "base/CaptureRect.h"
+#include "base/Screen.h"
 
 namespace vantor {
+
+// The marks' colours: grey while the screen is copied (so that a grab never sees them
+// in their own colour), blue the rest of the time.
+constexpr COLORREF kBorderGrey = RGB(200, 200, 200);
+constexpr COLORREF kBorderBlue = RGB(36, 107, 185);
 
 class CFlashingWnd {
  public:
@@ -36,9 +44,12 @@ class CFlashingWnd {
   // The recorded area: nWidth x nHeight pixels from (nLeft, nTop). Builds the marks'
   // region and hands it to the window.
   void SetArea(int nLeft, int nTop, int nWidth, int nHeight);
-  // Moves the area by (dx, dy), kept on the screen and at its size, and publishes it to
-  // the recording (g_MovedRect, g_RegionMoved).
+  // Moves the area by (dx, dy), kept on the screen and at its size, and tells the
+  // listener (the recording takes the new area from it).
   void MoveArea(int dx, int dy);
+  // Who hears of the user's moves (called on the window's thread); empty: nobody.
+  // Not while the window may be dragged.
+  void SetMoveListener(std::function<void(const CaptureRect&)> fnMoved) { m_fnMoved = std::move(fnMoved); }
   // Paints the marks in one colour (nothing for an area without width or height).
   void PaintBorder(COLORREF colour);
 
@@ -61,6 +72,7 @@ class CFlashingWnd {
   mutable std::mutex m_AreaLock;
   CaptureRect m_rcArea{};  // under m_AreaLock
   HRGN m_hRegion = nullptr;  // the region last handed over; the window owns it
+  std::function<void(const CaptureRect&)> m_fnMoved;
 };
 
 // The program's border window, created and destroyed by the main dialog. A recording

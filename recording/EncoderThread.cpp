@@ -1,5 +1,7 @@
 #include "recording/EncoderThread.h"
 
+#include "base/DibLayout.h"
+
 #include <algorithm>
 #include <chrono>
 #include <system_error>
@@ -69,7 +71,7 @@ Result CEncoderThread::BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveF
   // the rows need when the header understates it.
   const std::int64_t nHeight = firstFrame.biHeight < 0 ? -static_cast<std::int64_t>(firstFrame.biHeight)
                                                        : firstFrame.biHeight;
-  const std::int64_t nStride = ((static_cast<std::int64_t>(firstFrame.biWidth) * 24 + 31) / 32) * 4;
+  const std::int64_t nStride = DibRowBytes(firstFrame.biWidth);
   const std::int64_t nRows = nStride * nHeight;
   if (firstFrame.biWidth <= 0 || nHeight <= 0 || firstFrame.biBitCount != 24)
     return fail(kInvalidArg, "Cannot record: the captured frame is not a 24-bit picture.");

@@ -13,8 +13,6 @@ std::atomic<std::int32_t> g_Paused{0};
 CaptureRect g_CaptureRect{};
 float g_FrameRate = 0;
 std::wstring g_OutputFolder;
-std::int32_t g_ScreenWidth = 0;
-std::int32_t g_ScreenHeight = 0;
 CaptureRect g_MovedRect{};
 std::atomic<std::int32_t> g_RegionMoved{0};
 

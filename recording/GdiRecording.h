@@ -28,23 +28,12 @@
 #include <string>
 #include <thread>
 
+#include "base/CaptureRect.h"
+#include "base/Screen.h"
 #include "media/AVITypes.h"
 #include "platform/Types.h"
 
 namespace vantor {
-
-// An area of the screen: left, top, right, bottom, with right and bottom inclusive
-// (the last column and row that belong to it).
-struct CaptureRect {
-  std::int32_t left;
-  std::int32_t top;
-  std::int32_t right;
-  std::int32_t bottom;
-};
-
-inline bool operator==(const CaptureRect& a, const CaptureRect& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
 
 // Recording state shared by the commands, the recording thread and the border window.
 // Flags are 32-bit integers used as booleans.
@@ -52,8 +41,6 @@ extern std::atomic<std::int32_t> g_Paused;  // the recording is paused
 extern CaptureRect g_CaptureRect;          // the area to record, read at each start
 extern float g_FrameRate;                  // frames per second, read at each start
 extern std::wstring g_OutputFolder;        // gains a trailing separator when a name is made
-extern std::int32_t g_ScreenWidth;         // primary screen, in pixels
-extern std::int32_t g_ScreenHeight;
 
 // The area as the user last moved it with the border window. Only its left and top
 // matter to the recording; g_RegionMoved says that a move waits to be taken.

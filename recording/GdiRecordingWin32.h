@@ -8,8 +8,11 @@
 #include <cstdint>
 
 #include "recording/GdiRecording.h"
+#include "recording/ScreenGrabber.h"
 
 namespace vantor {
+
+class CFlashingWnd;
 
 // The program's commands and recording thread.
 extern CRecordingControl g_RecordingControl;
@@ -35,6 +38,12 @@ DWORD RecordingThreadProc(std::uint64_t nRun);
 // thread's run. Returns 0 in every case; g_RecordingControl.get_LastOutcome() tells how
 // it went.
 int RunCapture(int nTop, int nLeft, int nWidth, int nHeight, int nFramesPerSecond, const wchar_t* szFileName);
+
+// The border the recordings show (null: none), owned by the caller, who keeps it until
+// every recording has ended: becomes g_BorderWnd, and its moves go to the recording.
+void UseBorderWindow(CFlashingWnd* pBorder);
+// What flashes the border's marks grey around each grab but a recording's first.
+IGrabObserver& BorderFlash();
 
 // The file name for the present moment in g_OutputFolder (which keeps the separator
 // added to it; an empty one becomes the default output folder, created when missing):

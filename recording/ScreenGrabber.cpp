@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "overlays/FlashingWnd.h"
 #include "recording/ScreenGrabberLayout.h"
 
 namespace vantor {
@@ -16,10 +15,6 @@ std::atomic<FrameAllocFunction> s_pfnAlloc{nullptr};
 HGLOBAL AllocFrameBlock(SIZE_T nBytes) {
   const FrameAllocFunction pfn = s_pfnAlloc.load();
   return pfn ? pfn(GHND, nBytes) : ::GlobalAlloc(GHND, nBytes);
-}
-
-void PaintBorderIfAny(COLORREF colour) {
-  if (CFlashingWnd* pBorder = g_BorderWnd.load()) pBorder->PaintBorder(colour);
 }
 
 // The cursor of the moment and where it is. A hook-reported cursor wins; without
@@ -97,11 +92,11 @@ HGLOBAL BitmapToDib(HBITMAP hBitmap, int nBitsPerPixel) {
   return hBlock;
 }
 
-BITMAPINFOHEADER* GrabScreenRect(int nLeft, int nTop, int nWidth, int nHeight, int bFirstFrame) {
+BITMAPINFOHEADER* GrabScreenRect(int nLeft, int nTop, int nWidth, int nHeight, IGrabObserver* pObserver) {
   if (nWidth <= 0 || nHeight <= 0) return nullptr;
   HDC hScreen = ::GetDC(nullptr);
   if (!hScreen) return nullptr;
-  if (!bFirstFrame) PaintBorderIfAny(kBorderGrey);
+  if (pObserver) pObserver->BeforeCopy();
 
   HGLOBAL hBlock = nullptr;
   HDC hMem = ::CreateCompatibleDC(hScreen);
@@ -119,7 +114,7 @@ BITMAPINFOHEADER* GrabScreenRect(int nLeft, int nTop, int nWidth, int nHeight, i
   if (hBitmap) ::DeleteObject(hBitmap);
   if (hMem) ::DeleteDC(hMem);
 
-  if (!bFirstFrame) PaintBorderIfAny(kBorderBlue);
+  if (pObserver) pObserver->AfterCopy();
   ::ReleaseDC(nullptr, hScreen);
   if (!hBlock) return nullptr;
   auto* pFrame = static_cast<BITMAPINFOHEADER*>(::GlobalLock(hBlock));

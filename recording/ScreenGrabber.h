@@ -1,8 +1,8 @@
 // The screen grabber: one rectangle of the primary screen as a 24-bit frame with the
 // mouse cursor drawn in, in a movable global block (BITMAPINFOHEADER, then bottom-up
-// rows padded to 4 bytes; see ScreenGrabberLayout.h). Around every grab but a
-// recording's first it paints the border window's marks grey before the copy and blue
-// after it, so that they flash once per frame and never show in the picture.
+// rows padded to 4 bytes; see ScreenGrabberLayout.h). It knows nothing of what else is
+// on the screen: an observer told around each copy (the recording's border, which
+// flashes its marks grey during the copy) keeps out of the picture itself.
 #pragma once
 #include <windows.h>
 
@@ -14,14 +14,20 @@ namespace vantor {
 // While it is null the grabber draws the system's current cursor.
 extern std::atomic<HCURSOR> g_CurrentCursor;
 
-// Colours of the border marks around a grab.
-constexpr COLORREF kBorderGrey = RGB(200, 200, 200);  // before the copy
-constexpr COLORREF kBorderBlue = RGB(36, 107, 185);   // after it
+// Told on the grabbing thread just before and just after the screen is copied.
+class IGrabObserver {
+ public:
+  virtual void BeforeCopy() = 0;
+  virtual void AfterCopy() = 0;
+
+ protected:
+  ~IGrabObserver() = default;
+};
 
 // Grabs the area whose first pixel is (nLeft, nTop). Returns the locked frame, which
 // the caller gives back with ReleaseFrame, or null when the frame's block could not be
-// allocated (or the area is empty). bFirstFrame: leave the border window alone.
-BITMAPINFOHEADER* GrabScreenRect(int nLeft, int nTop, int nWidth, int nHeight, int bFirstFrame);
+// allocated (or the area is empty). pObserver (may be null) hears of the copy.
+BITMAPINFOHEADER* GrabScreenRect(int nLeft, int nTop, int nWidth, int nHeight, IGrabObserver* pObserver);
 
 // Unlocks and frees a frame from GrabScreenRect (null is ignored).
 void ReleaseFrame(const BITMAPINFOHEADER* pFrame);

@@ -4,15 +4,10 @@
 #pragma once
 #include <cstdint>
 
+#include "base/DibLayout.h"
 #include "media/AVITypes.h"
 
 namespace vantor {
-
-// Bytes of one row at nBitsPerPixel, padded to a whole 32-bit word.
-constexpr std::uint32_t DibStride(std::int32_t nWidth, std::int32_t nBitsPerPixel) {
-  return static_cast<std::uint32_t>(
-      ((static_cast<std::int64_t>(nBitsPerPixel) * nWidth + 31) / 32) * 4);
-}
 
 // Colour-table entries: none above 8 bits per pixel, otherwise one per value.
 constexpr std::uint32_t DibColorEntries(std::int32_t nBitsPerPixel) {

@@ -5,6 +5,7 @@
 
 #include "ScreenTestSupport.h"
 #include "overlays/FlashingWnd.h"
+#include "recording/GdiRecording.h"
 
 namespace vantor::test {
 namespace {
@@ -39,6 +40,8 @@ class overlays_FlashingWnd : public ::testing::Test {
     ASSERT_GT(g_ScreenWidth, 800);
     ASSERT_GT(g_ScreenHeight, 600);
     ASSERT_TRUE(m_Wnd.CreateOverScreen());
+    // What a recording hears of the moves, as the recording's host wires it.
+    m_Wnd.SetMoveListener(&PublishMovedArea);
     DiscardMovedArea();
   }
   void TearDown() override { DiscardMovedArea(); }

@@ -10,7 +10,7 @@ namespace {
 TEST(recording_FrameLayout, RowsArePaddedToFourBytes) {
   struct Case {
     int nWidth, nBits;
-    unsigned nStride;
+    std::int64_t nStride;
   } cases[] = {
       {1, 24, 4}, {2, 24, 8}, {3, 24, 12}, {4, 24, 12}, {5, 24, 16}, {640, 24, 1920}, {641, 24, 1924},
       {1, 8, 4},  {5, 8, 8},  {1, 1, 4},   {33, 1, 8},  {1, 32, 4},  {3, 16, 8},

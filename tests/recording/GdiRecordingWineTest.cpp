@@ -34,7 +34,7 @@ class recording_GdiRecording : public ::testing::Test {
     ASSERT_TRUE(m_pPicture->WaitShown());
     ::SetCursorPos(g_ScreenWidth - 2, g_ScreenHeight - 2);
     ASSERT_TRUE(m_Border.CreateOverScreen());
-    g_BorderWnd = &m_Border;
+    UseBorderWindow(&m_Border);
     g_CaptureRect = {300, 200, 300 + 159, 200 + 119};
     g_FrameRate = 20.0f;
     g_OutputFolder = Wide(m_Dir.get_Path());
@@ -43,7 +43,7 @@ class recording_GdiRecording : public ::testing::Test {
     StopRecording();
     WaitForRecordingEnd(30000);
     g_EncoderThread.WaitUntilClosed();
-    g_BorderWnd = nullptr;
+    UseBorderWindow(nullptr);
   }
   static bool GrabsReach(std::uint32_t n) {
     return PumpUntil([n] { return g_RecordingControl.get_Grabs() >= n; }, 30000);

@@ -9,6 +9,7 @@
 
 #include "ScreenTestSupport.h"
 #include "overlays/FlashingWnd.h"
+#include "recording/GdiRecordingWin32.h"
 #include "recording/ScreenGrabber.h"
 
 namespace vantor::test {
@@ -58,7 +59,7 @@ class recording_ScreenGrabber : public ::testing::Test {
 TEST_F(recording_ScreenGrabber, FrameBlockHeaderAndBottomUpRows) {
   CPictureWindow picture(200, 150, 64, 48, Gradient);
   ASSERT_TRUE(picture.WaitShown());
-  Frame frame(GrabScreenRect(200, 150, 64, 48, 1));
+  Frame frame(GrabScreenRect(200, 150, 64, 48, nullptr));
   ASSERT_TRUE(frame.p);
   const BITMAPINFOHEADER& h = *frame.p;
   EXPECT_EQ(h.biSize, 40u);
@@ -84,7 +85,7 @@ TEST_F(recording_ScreenGrabber, FrameBlockHeaderAndBottomUpRows) {
   EXPECT_TRUE(Is({pFirstRow[0], pFirstRow[1], pFirstRow[2]}, Gradient(0, 47)));
 
   // An area that starts inside the window: the copy is taken at its corner.
-  Frame part(GrabScreenRect(210, 160, 20, 10, 1));
+  Frame part(GrabScreenRect(210, 160, 20, 10, nullptr));
   ASSERT_TRUE(part.p);
   EXPECT_TRUE(Is(PixelAt(part.p, 0, 0), Gradient(10, 10)));
   EXPECT_TRUE(Is(PixelAt(part.p, 19, 9), Gradient(29, 19)));
@@ -98,7 +99,7 @@ TEST_F(recording_ScreenGrabber, RowsArePaddedWithZeroBytes) {
     int nStride;
   } cases[] = {{1, 4}, {2, 8}, {3, 12}, {4, 12}, {5, 16}};
   for (const Case& c : cases) {
-    Frame frame(GrabScreenRect(210, 160, c.nWidth, 3, 1));
+    Frame frame(GrabScreenRect(210, 160, c.nWidth, 3, nullptr));
     ASSERT_TRUE(frame.p);
     EXPECT_EQ(frame.p->biSizeImage, static_cast<DWORD>(c.nStride * 3)) << c.nWidth;
     const auto* pRows = reinterpret_cast<const std::uint8_t*>(frame.p) + 40;
@@ -139,13 +140,13 @@ TEST_F(recording_ScreenGrabber, BlockThatCannotBeAllocatedGivesNoFrame) {
   ::ReleaseDC(nullptr, hScreen);
   EXPECT_EQ(BitmapToDib(hBitmap, 24), nullptr);
   ::DeleteObject(hBitmap);
-  EXPECT_EQ(GrabScreenRect(0, 0, 64, 48, 0), nullptr);
-  EXPECT_EQ(GrabScreenRect(0, 0, 64, 48, 1), nullptr);
+  EXPECT_EQ(GrabScreenRect(0, 0, 64, 48, &BorderFlash()), nullptr);
+  EXPECT_EQ(GrabScreenRect(0, 0, 64, 48, nullptr), nullptr);
   ReleaseFrame(nullptr);  // what a careless caller would do next: harmless
   SetFrameAllocatorForTesting(nullptr);
-  Frame frame(GrabScreenRect(0, 0, 64, 48, 0));
+  Frame frame(GrabScreenRect(0, 0, 64, 48, &BorderFlash()));
   EXPECT_TRUE(frame.p) << "the next grab works again";
-  EXPECT_EQ(GrabScreenRect(0, 0, 0, 48, 0), nullptr) << "an empty area has no frame";
+  EXPECT_EQ(GrabScreenRect(0, 0, 0, 48, &BorderFlash()), nullptr) << "an empty area has no frame";
 }
 
 // A 32 x 32 cursor: a black square over its top-left 16 x 16 pixels, the rest
@@ -176,7 +177,7 @@ TEST_F(recording_ScreenGrabber, CursorAtItsHotspotCorrectedPlace) {
   ASSERT_TRUE(::SetCursorPos(110, 60));
   PumpFor(50);
   {
-    Frame frame(GrabScreenRect(100, 50, 64, 48, 0));
+    Frame frame(GrabScreenRect(100, 50, 64, 48, &BorderFlash()));
     ASSERT_TRUE(frame.p);
     EXPECT_TRUE(Is(PixelAt(frame.p, 0, 0), RGB(0, 0, 0)));
     EXPECT_TRUE(Is(PixelAt(frame.p, 15, 15), RGB(0, 0, 0)));
@@ -188,7 +189,7 @@ TEST_F(recording_ScreenGrabber, CursorAtItsHotspotCorrectedPlace) {
   ::SetCursorPos(100, 50);
   PumpFor(50);
   {
-    Frame frame(GrabScreenRect(100, 50, 64, 48, 0));
+    Frame frame(GrabScreenRect(100, 50, 64, 48, &BorderFlash()));
     ASSERT_TRUE(frame.p);
     EXPECT_EQ(BlackPixels(frame.p), 6 * 6);
   }
@@ -196,7 +197,7 @@ TEST_F(recording_ScreenGrabber, CursorAtItsHotspotCorrectedPlace) {
   ::SetCursorPos(250, 160);
   PumpFor(50);
   {
-    Frame frame(GrabScreenRect(100, 50, 64, 48, 0));
+    Frame frame(GrabScreenRect(100, 50, 64, 48, &BorderFlash()));
     ASSERT_TRUE(frame.p);
     EXPECT_EQ(BlackPixels(frame.p), 0);
   }
@@ -209,7 +210,7 @@ TEST_F(recording_ScreenGrabber, CursorAtItsHotspotCorrectedPlace) {
     return ::GetCursorInfo(&info) && info.hCursor == hSquare;
   }));
   {
-    Frame frame(GrabScreenRect(100, 50, 64, 48, 0));
+    Frame frame(GrabScreenRect(100, 50, 64, 48, &BorderFlash()));
     ASSERT_TRUE(frame.p);
     EXPECT_TRUE(Is(PixelAt(frame.p, 20, 20), RGB(0, 0, 0)));
     EXPECT_TRUE(Is(PixelAt(frame.p, 35, 35), RGB(0, 0, 0)));
@@ -234,7 +235,7 @@ TEST_F(recording_ScreenGrabber, BorderIsGreyDuringTheCopyAndBlueAfter) {
 
   // A grab over the marks sees them grey, and leaves them blue.
   {
-    Frame frame(GrabScreenRect(280, 280, 140, 100, 0));
+    Frame frame(GrabScreenRect(280, 280, 140, 100, &BorderFlash()));
     ASSERT_TRUE(frame.p);
     EXPECT_TRUE(Is(PixelAt(frame.p, 12, 12), RGB(200, 200, 200)));   // (292, 292)
     EXPECT_TRUE(Is(PixelAt(frame.p, 126, 86), RGB(200, 200, 200)));  // (406, 366)
@@ -247,7 +248,7 @@ TEST_F(recording_ScreenGrabber, BorderIsGreyDuringTheCopyAndBlueAfter) {
   border.PaintBorder(RGB(255, 0, 0));
   ASSERT_TRUE(PumpUntil([] { return ScreenPixel(292, 292) == RGB(255, 0, 0); }));
   {
-    Frame frame(GrabScreenRect(280, 280, 140, 100, 1));
+    Frame frame(GrabScreenRect(280, 280, 140, 100, nullptr));
     ASSERT_TRUE(frame.p);
     EXPECT_TRUE(Is(PixelAt(frame.p, 12, 12), RGB(255, 0, 0)));
   }

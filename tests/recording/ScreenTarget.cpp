@@ -176,8 +176,8 @@ int wmain(int argc, wchar_t** argv) {
   HBITMAP hFrame = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &pBits, nullptr, 0);
   HDC hMem = ::CreateCompatibleDC(nullptr);
   ::SelectObject(hMem, hFrame);
-  const std::uint32_t nStride = vantor::DibRowBytes(s_nWidth);
-  const std::uint32_t nPatternStride = vantor::DibRowBytes(s_nPatternWidth);
+  const auto nStride = static_cast<std::uint32_t>(vantor::DibRowBytes(s_nWidth));
+  const auto nPatternStride = static_cast<std::uint32_t>(vantor::DibRowBytes(s_nPatternWidth));
   std::vector<std::uint8_t> pattern(static_cast<std::size_t>(nPatternStride) * s_nPatternHeight);
   auto* pFrame = static_cast<std::uint8_t*>(pBits);
   for (int row = 0; row < s_nHeight; ++row)

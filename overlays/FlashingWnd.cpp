@@ -1,6 +1,7 @@
 #include "overlays/FlashingWnd.h"
 
 #include "overlays/BorderGeometry.h"
+#include "platform/win32/Owners.h"
 
 namespace vantor {
 
@@ -29,29 +30,25 @@ bool RegisterBorderClass(HINSTANCE hInstance) {
 
 HRGN MakeRect(const EdgeRect& rc) { return ::CreateRectRgn(rc.left, rc.top, rc.right, rc.bottom); }
 
-// outer less inner less the bands, as one region; null when GDI is out of regions.
-HRGN MakeBorderRegion(const BorderRegion& region) {
-  HRGN hRegion = MakeRect(region.outer);
-  if (!hRegion) return nullptr;
-  auto cut = [hRegion](const EdgeRect& rc) {
-    if (HRGN hPart = MakeRect(rc)) {
-      ::CombineRgn(hRegion, hRegion, hPart, RGN_DIFF);
-      ::DeleteObject(hPart);
-    }
+// outer less inner less the bands, as one region; empty when GDI is out of regions.
+CRegion MakeBorderRegion(const BorderRegion& region) {
+  CRegion rgn(MakeRect(region.outer));
+  if (!rgn) return rgn;
+  auto cut = [hRegion = rgn.get()](const EdgeRect& rc) {
+    if (const CRegion part(MakeRect(rc)); part) ::CombineRgn(hRegion, hRegion, part.get(), RGN_DIFF);
   };
   cut(region.inner);
   if (region.bHasVerticalBand) cut(region.verticalBand);
   if (region.bHasHorizontalBand) cut(region.horizontalBand);
-  return hRegion;
+  return rgn;
 }
 
 }  // namespace
 
 void ReadScreenSize() {
-  if (HDC hdc = ::GetDC(nullptr)) {
-    g_ScreenWidth = ::GetDeviceCaps(hdc, HORZRES);
-    g_ScreenHeight = ::GetDeviceCaps(hdc, VERTRES);
-    ::ReleaseDC(nullptr, hdc);
+  if (const CWindowDC dc(nullptr); dc) {
+    g_ScreenWidth = ::GetDeviceCaps(dc.get(), HORZRES);
+    g_ScreenHeight = ::GetDeviceCaps(dc.get(), VERTRES);
   }
 }
 
@@ -98,13 +95,10 @@ CaptureRect CFlashingWnd::get_Area() const {
 void CFlashingWnd::ApplyRegion(const CaptureRect& area) {
   HWND hWnd = m_hWnd.load();
   if (!hWnd) return;
-  HRGN hRegion = MakeBorderRegion(BorderRegionFor(area, m_ptOrigin.x, m_ptOrigin.y));
-  if (!hRegion) return;
+  CRegion rgn = MakeBorderRegion(BorderRegionFor(area, m_ptOrigin.x, m_ptOrigin.y));
+  if (!rgn) return;
   // On success the system owns the region; on failure it is still ours.
-  if (::SetWindowRgn(hWnd, hRegion, TRUE))
-    m_hRegion = hRegion;
-  else
-    ::DeleteObject(hRegion);
+  if (::SetWindowRgn(hWnd, rgn.get(), TRUE)) m_hRegion = rgn.Detach();
 }
 
 void CFlashingWnd::SetArea(int nLeft, int nTop, int nWidth, int nHeight) {
@@ -133,20 +127,18 @@ void CFlashingWnd::PaintBorder(COLORREF colour) {
   if (!hWnd) return;
   const CaptureRect area = get_Area();
   if (!IsPaintableArea(area)) return;
-  HDC hdc = ::GetDC(hWnd);
-  if (!hdc) return;
-  HBRUSH hBrush = ::CreateSolidBrush(colour);
-  HPEN hPen = ::CreatePen(PS_SOLID, 1, colour);
-  HGDIOBJ hOldBrush = hBrush ? ::SelectObject(hdc, hBrush) : nullptr;
-  HGDIOBJ hOldPen = hPen ? ::SelectObject(hdc, hPen) : nullptr;
-  const EdgeRect rc = BorderPaintRect(area);
-  // The window's own coordinates; the region confines the fill to the marks.
-  ::Rectangle(hdc, rc.left - m_ptOrigin.x, rc.top - m_ptOrigin.y, rc.right - m_ptOrigin.x, rc.bottom - m_ptOrigin.y);
-  if (hOldPen) ::SelectObject(hdc, hOldPen);
-  if (hOldBrush) ::SelectObject(hdc, hOldBrush);
-  if (hPen) ::DeleteObject(hPen);
-  if (hBrush) ::DeleteObject(hBrush);
-  ::ReleaseDC(hWnd, hdc);
+  {
+    CWindowDC dc(hWnd);
+    if (!dc) return;
+    const CBrush brush(::CreateSolidBrush(colour));
+    const CPen pen(::CreatePen(PS_SOLID, 1, colour));
+    const CSelectObject selectBrush(dc.get(), brush.get());
+    const CSelectObject selectPen(dc.get(), pen.get());
+    const EdgeRect rc = BorderPaintRect(area);
+    // The window's own coordinates; the region confines the fill to the marks.
+    ::Rectangle(dc.get(), rc.left - m_ptOrigin.x, rc.top - m_ptOrigin.y, rc.right - m_ptOrigin.x,
+                rc.bottom - m_ptOrigin.y);
+  }
   // The marks must be on the screen before the copy that follows (grey) and stay
   // there after it (blue). GdiFlush empties this thread's batch; Wine keeps a window's
   // drawing in its own buffer until some thread of the process looks for messages,

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/win32/Owners.h"
 #include "recording/ScreenGrabberLayout.h"
 
 namespace vantor {
@@ -48,8 +49,9 @@ bool DrawCursorAt(HDC hdc, HCURSOR hCursor, int x, int y) {
   if (!hCursor) return false;
   ICONINFO info{};
   if (::GetIconInfo(hCursor, &info)) {
-    if (info.hbmMask) ::DeleteObject(info.hbmMask);
-    if (info.hbmColor) ::DeleteObject(info.hbmColor);
+    // Only the hotspot is wanted; the copies of the cursor's bitmaps go at once.
+    CBitmap(info.hbmMask).Reset();
+    CBitmap(info.hbmColor).Reset();
     if (::DrawIcon(hdc, x - static_cast<int>(info.xHotspot), y - static_cast<int>(info.yHotspot), hCursor))
       return true;
   }
@@ -58,8 +60,8 @@ bool DrawCursorAt(HDC hdc, HCURSOR hCursor, int x, int y) {
   // pointer is.
   HCURSOR hArrow = ::LoadCursorW(nullptr, IDC_ARROW);
   if (!hArrow || hArrow == hCursor || !::GetIconInfo(hArrow, &info)) return false;
-  if (info.hbmMask) ::DeleteObject(info.hbmMask);
-  if (info.hbmColor) ::DeleteObject(info.hbmColor);
+  CBitmap(info.hbmMask).Reset();
+  CBitmap(info.hbmColor).Reset();
   return ::DrawIcon(hdc, x - static_cast<int>(info.xHotspot), y - static_cast<int>(info.yHotspot), hArrow) != FALSE;
 }
 
@@ -68,57 +70,57 @@ HGLOBAL BitmapToDib(HBITMAP hBitmap, int nBitsPerPixel) {
   if (!::GetObjectW(hBitmap, sizeof bm, &bm)) return nullptr;
   const FrameLayout layout = ComputeFrameLayout(bm.bmWidth, bm.bmHeight, nBitsPerPixel);
   if (!layout.bValid) return nullptr;
-  HGLOBAL hBlock = AllocFrameBlock(layout.nBlockBytes);
-  if (!hBlock) return nullptr;
-  auto* pHeader = static_cast<BITMAPINFOHEADER*>(::GlobalLock(hBlock));
-  if (!pHeader) {
-    ::GlobalFree(hBlock);
-    return nullptr;
-  }
-  const BitmapInfoHeader header = MakeFrameHeader(bm.bmWidth, bm.bmHeight, nBitsPerPixel, layout);
-  static_assert(sizeof header == sizeof(BITMAPINFOHEADER));
-  std::memcpy(pHeader, &header, sizeof header);
+  CGlobalMemory block(AllocFrameBlock(layout.nBlockBytes));
+  if (!block) return nullptr;
+  {
+    CGlobalLock<BITMAPINFOHEADER> lock(block.get());
+    if (!lock) return nullptr;
+    BITMAPINFOHEADER* pHeader = lock.get();
+    const BitmapInfoHeader header = MakeFrameHeader(bm.bmWidth, bm.bmHeight, nBitsPerPixel, layout);
+    static_assert(sizeof header == sizeof(BITMAPINFOHEADER));
+    std::memcpy(pHeader, &header, sizeof header);
 
-  if (HDC hdc = ::CreateCompatibleDC(nullptr)) {
-    ::GetDIBits(hdc, hBitmap, 0, static_cast<UINT>(bm.bmHeight),
-                reinterpret_cast<BYTE*>(pHeader) + layout.nPixelOffset, reinterpret_cast<BITMAPINFO*>(pHeader),
-                DIB_RGB_COLORS);
-    ::DeleteDC(hdc);
+    if (CMemoryDC dc(::CreateCompatibleDC(nullptr)); dc) {
+      ::GetDIBits(dc.get(), hBitmap, 0, static_cast<UINT>(bm.bmHeight),
+                  reinterpret_cast<BYTE*>(pHeader) + layout.nPixelOffset, reinterpret_cast<BITMAPINFO*>(pHeader),
+                  DIB_RGB_COLORS);
+    }
+    // GetDIBits may rewrite the header's table size; the block's layout is fixed.
+    pHeader->biClrUsed = layout.nColorEntries;
+    pHeader->biSizeImage = layout.nImageBytes;
   }
-  // GetDIBits may rewrite the header's table size; the block's layout is fixed.
-  pHeader->biClrUsed = layout.nColorEntries;
-  pHeader->biSizeImage = layout.nImageBytes;
-  ::GlobalUnlock(hBlock);
-  return hBlock;
+  return block.Detach();
 }
 
 BITMAPINFOHEADER* GrabScreenRect(int nLeft, int nTop, int nWidth, int nHeight, IGrabObserver* pObserver) {
   if (nWidth <= 0 || nHeight <= 0) return nullptr;
-  HDC hScreen = ::GetDC(nullptr);
-  if (!hScreen) return nullptr;
+  CWindowDC screen(nullptr);
+  if (!screen) return nullptr;
   if (pObserver) pObserver->BeforeCopy();
 
-  HGLOBAL hBlock = nullptr;
-  HDC hMem = ::CreateCompatibleDC(hScreen);
-  HBITMAP hBitmap = hMem ? ::CreateCompatibleBitmap(hScreen, nWidth, nHeight) : nullptr;
-  if (hBitmap) {
-    HGDIOBJ hOld = ::SelectObject(hMem, hBitmap);
-    ::BitBlt(hMem, 0, 0, nWidth, nHeight, hScreen, nLeft, nTop, SRCCOPY);
-    HCURSOR hCursor = nullptr;
-    POINT pos{};
-    // Parts of the cursor outside the area are cut off by the bitmap's edges.
-    if (CurrentCursor(&hCursor, &pos)) DrawCursorAt(hMem, hCursor, pos.x - nLeft, pos.y - nTop);
-    ::SelectObject(hMem, hOld);
-    hBlock = BitmapToDib(hBitmap, 24);
+  CGlobalMemory block;
+  {
+    CMemoryDC mem(::CreateCompatibleDC(screen.get()));
+    CBitmap bitmap(mem ? ::CreateCompatibleBitmap(screen.get(), nWidth, nHeight) : nullptr);
+    if (bitmap) {
+      {
+        CSelectObject select(mem.get(), bitmap.get());
+        ::BitBlt(mem.get(), 0, 0, nWidth, nHeight, screen.get(), nLeft, nTop, SRCCOPY);
+        HCURSOR hCursor = nullptr;
+        POINT pos{};
+        // Parts of the cursor outside the area are cut off by the bitmap's edges.
+        if (CurrentCursor(&hCursor, &pos)) DrawCursorAt(mem.get(), hCursor, pos.x - nLeft, pos.y - nTop);
+      }
+      // The bitmap is selected out again: GetDIBits needs it free.
+      block.Attach(BitmapToDib(bitmap.get(), 24));
+    }
   }
-  if (hBitmap) ::DeleteObject(hBitmap);
-  if (hMem) ::DeleteDC(hMem);
 
   if (pObserver) pObserver->AfterCopy();
-  ::ReleaseDC(nullptr, hScreen);
-  if (!hBlock) return nullptr;
-  auto* pFrame = static_cast<BITMAPINFOHEADER*>(::GlobalLock(hBlock));
-  if (!pFrame) ::GlobalFree(hBlock);
+  if (!block) return nullptr;
+  auto* pFrame = static_cast<BITMAPINFOHEADER*>(::GlobalLock(block.get()));
+  // The locked block now belongs to the frame: ReleaseFrame frees it.
+  if (pFrame) block.Detach();
   return pFrame;
 }
 

@@ -168,8 +168,7 @@ bool CDirectSoundCapture::CreateCaptureBuffer() {
   m_dwNextOffset = 0;
 
   // A start after a failed one must not leave the older event behind.
-  if (m_hNotifyEvent) ::CloseHandle(m_hNotifyEvent);
-  m_hNotifyEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  m_hNotifyEvent.Attach(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
   if (!m_hNotifyEvent) return false;
 
   void* pNotify = nullptr;
@@ -178,7 +177,7 @@ bool CDirectSoundCapture::CreateCaptureBuffer() {
 
   for (int i = 0; i < kCaptureNotifyCount; ++i) {
     m_notifyPositions[i].dwOffset = geometry.NotifyOffset(i);
-    m_notifyPositions[i].hEventNotify = m_hNotifyEvent;
+    m_notifyPositions[i].hEventNotify = m_hNotifyEvent.get();
   }
   return SUCCEEDED(m_pNotify->SetNotificationPositions(kCaptureNotifyCount, m_notifyPositions));
 }
@@ -196,7 +195,7 @@ std::int32_t CDirectSoundCapture::SetRunning(std::int32_t bRunning) {
       }
       m_nDrainDeadline = ::GetTickCount64() + kDrainMilliseconds;
       m_bDraining = true;
-      ::WaitForSingleObject(m_hReaderThread, INFINITE);
+      ::WaitForSingleObject(m_hReaderThread.get(), INFINITE);
     }
     m_bRunning = 0;
     if (m_pBuffer) m_pBuffer->Stop();
@@ -225,7 +224,7 @@ std::int32_t CDirectSoundCapture::SetRunning(std::int32_t bRunning) {
     bStarted = SUCCEEDED(m_pBuffer->Start(DSCBSTART_LOOPING));
   }
   if (bStarted) {
-    m_hReaderThread = ::CreateThread(nullptr, 0, &DirectSoundThreadProc, this, 0, nullptr);
+    m_hReaderThread.Attach(::CreateThread(nullptr, 0, &DirectSoundThreadProc, this, 0, nullptr));
     if (!m_hReaderThread) {
       m_pBuffer->Stop();
       bStarted = false;
@@ -242,10 +241,9 @@ void CDirectSoundCapture::StopReader() {
   if (!m_hReaderThread) return;
   // A stopped buffer signals nothing more: wake the reader so that it sees the flag,
   // and wait until it is gone before anything it uses is released.
-  if (m_hNotifyEvent) ::SetEvent(m_hNotifyEvent);
-  ::WaitForSingleObject(m_hReaderThread, INFINITE);
-  ::CloseHandle(m_hReaderThread);
-  m_hReaderThread = nullptr;
+  if (m_hNotifyEvent) ::SetEvent(m_hNotifyEvent.get());
+  ::WaitForSingleObject(m_hReaderThread.get(), INFINITE);
+  m_hReaderThread.Reset();
 }
 
 void CDirectSoundCapture::Release() {
@@ -260,14 +258,11 @@ void CDirectSoundCapture::ReleaseLocked() {
   ReleaseInterface(m_pNotify);
   ReleaseInterface(m_pBuffer);
   ReleaseInterface(m_pCapture);
-  if (m_hNotifyEvent) {
-    ::CloseHandle(m_hNotifyEvent);
-    m_hNotifyEvent = nullptr;
-  }
+  m_hNotifyEvent.Reset();
 }
 
 bool CDirectSoundCapture::IsReaderRunning() const {
-  const HANDLE hThread = m_hReaderThread;
+  const HANDLE hThread = m_hReaderThread.get();
   return hThread && ::WaitForSingleObject(hThread, 0) == WAIT_TIMEOUT;
 }
 
@@ -363,7 +358,7 @@ bool CDirectSoundCapture::DrainStep() {
 
 DWORD WINAPI CDirectSoundCapture::DirectSoundThreadProc(LPVOID pObject) {
   auto* pThis = static_cast<CDirectSoundCapture*>(pObject);
-  const HANDLE hEvent = pThis->m_hNotifyEvent;
+  const HANDLE hEvent = pThis->m_hNotifyEvent.get();
   // Notifications drive the reading; the short time-out only notes when a pause begins
   // or ends between them, and lets the end of a recording be noticed.
   constexpr DWORD kLookMilliseconds = 10;

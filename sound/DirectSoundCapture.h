@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/Owners.h"
 #include "sound/AudioRing.h"
 
 namespace vantor {
@@ -170,12 +171,12 @@ class CDirectSoundCapture {
   GUID m_guidDevice{};
   WAVEFORMATEX m_wfx{};
   DSBPOSITIONNOTIFY m_notifyPositions[kCaptureNotifyCount]{};
-  HANDLE m_hNotifyEvent = nullptr;
+  CEvent m_hNotifyEvent;
   std::uint32_t m_dwBufferBytes = 0;
   std::uint32_t m_dwNextOffset = 0;
   std::uint32_t m_dwNotifyBytes = 0;
 
-  HANDLE m_hReaderThread = nullptr;
+  CThreadHandle m_hReaderThread;
   IAudioSink* m_pSink = nullptr;
   std::function<std::int64_t()> m_fnClock;
   LARGE_INTEGER m_liStart{};

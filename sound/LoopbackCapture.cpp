@@ -25,10 +25,9 @@ struct CEndpoint {
   IMMDeviceEnumerator* pEnumerator = nullptr;
   IMMDevice* pDevice = nullptr;
   IAudioClient* pClient = nullptr;
-  WAVEFORMATEX* pFormat = nullptr;  // CoTaskMemAlloc'ed by the client
+  CCoTaskMem<WAVEFORMATEX> pFormat;
 
   ~CEndpoint() {
-    if (pFormat) ::CoTaskMemFree(pFormat);
     ReleaseInterface(pClient);
     ReleaseInterface(pDevice);
     ReleaseInterface(pEnumerator);
@@ -55,20 +54,6 @@ struct CEndpoint {
   }
 };
 
-// COM on the calling thread for as long as the object lives. A thread already in the
-// multithreaded apartment can use COM as it is; it is only not ours to leave.
-class CComScope {
- public:
-  CComScope() : m_hr(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~CComScope() {
-    if (SUCCEEDED(m_hr)) ::CoUninitialize();
-  }
-  bool IsUsable() const { return SUCCEEDED(m_hr) || m_hr == RPC_E_CHANGED_MODE; }
-  HRESULT get_Result() const { return m_hr; }
-
- private:
-  HRESULT m_hr;
-};
 
 }  // namespace
 
@@ -114,13 +99,10 @@ class CLoopbackCapture::CGate final : public CAudioBlockBuilder::IGate {
 
 CLoopbackCapture::CLoopbackCapture(std::uint8_t* pBlock, std::uint32_t nBlockBytes)
     : m_pBlock(pBlock), m_nBlockBytes(nBlockBytes), m_pfnFactory(&CreateSystemDeviceEnumerator) {
-  m_hWake = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  m_hWake.Attach(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
 }
 
-CLoopbackCapture::~CLoopbackCapture() {
-  Stop(true);
-  if (m_hWake) ::CloseHandle(m_hWake);
-}
+CLoopbackCapture::~CLoopbackCapture() { Stop(true); }
 
 void CLoopbackCapture::SetSink(IAudioSink* pSink) { m_pSink = pSink; }
 
@@ -138,12 +120,12 @@ std::int64_t CLoopbackCapture::Clock() const {
 
 bool CLoopbackCapture::GetMixFormat(std::vector<std::uint8_t>* pFormat) {
   pFormat->clear();
-  CComScope com;
+  CComApartment com;
   if (!com.IsUsable()) return false;
   HRESULT hr = S_OK;
   CEndpoint endpoint;
   if (endpoint.Open(m_pfnFactory, &hr) != LoopbackExit::kRunning) return false;
-  const WAVEFORMATEX* pMix = endpoint.pFormat;
+  const WAVEFORMATEX* pMix = endpoint.pFormat.get();
   const std::size_t nBytes = sizeof(WAVEFORMATEX) + (pMix->wFormatTag == WAVE_FORMAT_PCM ? 0 : pMix->cbSize);
   const auto* pBytes = reinterpret_cast<const std::uint8_t*>(pMix);
   pFormat->assign(pBytes, pBytes + nBytes);
@@ -154,11 +136,11 @@ bool CLoopbackCapture::GetMixFormat(std::vector<std::uint8_t>* pFormat) {
 bool CLoopbackCapture::Start() {
   // A reader of an earlier recording must never be revived by the flag cleared below.
   Stop(true);
-  if (m_hWake) ::ResetEvent(m_hWake);
+  if (m_hWake) ::ResetEvent(m_hWake.get());
   m_LastExit = LoopbackExit::kRunning;
   m_hrLastError = S_OK;
   m_bStop = 0;
-  m_hThread = ::CreateThread(nullptr, 0, &LoopbackThreadProc, this, 0, nullptr);
+  m_hThread.Attach(::CreateThread(nullptr, 0, &LoopbackThreadProc, this, 0, nullptr));
   if (!m_hThread) {
     m_bStop = 1;
     return false;
@@ -168,20 +150,19 @@ bool CLoopbackCapture::Start() {
 
 void CLoopbackCapture::Stop(bool bWait) {
   m_bStop = 1;
-  if (m_hWake) ::SetEvent(m_hWake);
+  if (m_hWake) ::SetEvent(m_hWake.get());
   if (bWait) WaitUntilEnded(INFINITE);
 }
 
 bool CLoopbackCapture::WaitUntilEnded(DWORD dwTimeout) {
   if (!m_hThread) return true;
-  if (::WaitForSingleObject(m_hThread, dwTimeout) != WAIT_OBJECT_0) return false;
-  ::CloseHandle(m_hThread);
-  m_hThread = nullptr;
+  if (::WaitForSingleObject(m_hThread.get(), dwTimeout) != WAIT_OBJECT_0) return false;
+  m_hThread.Reset();
   return true;
 }
 
 bool CLoopbackCapture::IsReaderRunning() const {
-  const HANDLE hThread = m_hThread;
+  const HANDLE hThread = m_hThread.get();
   return hThread && ::WaitForSingleObject(hThread, 0) == WAIT_TIMEOUT;
 }
 
@@ -196,7 +177,7 @@ DWORD WINAPI LoopbackThreadProc(LPVOID pObject) {
 }
 
 void CLoopbackCapture::Run() {
-  CComScope com;
+  CComApartment com;
   if (!com.IsUsable()) return End(LoopbackExit::kNoCom, com.get_Result());
 
   HRESULT hr = S_OK;
@@ -207,7 +188,7 @@ void CLoopbackCapture::Run() {
   const WAVEFORMATEX& format = *endpoint.pFormat;
 
   hr = pClient->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_LOOPBACK, kRequestedDuration, 0,
-                           endpoint.pFormat, nullptr);
+                           endpoint.pFormat.get(), nullptr);
   if (FAILED(hr)) return End(LoopbackExit::kInitialize, hr);
   UINT32 nBufferFrames = 0;
   hr = pClient->GetBufferSize(&nBufferFrames);
@@ -239,7 +220,7 @@ void CLoopbackCapture::Run() {
   filler.Begin(format.nSamplesPerSec * format.nBlockAlign, format.nBlockAlign, Clock());
   const std::uint8_t nSilenceByte = SilenceByte(format.wBitsPerSample);
   for (;;) {
-    ::WaitForSingleObject(m_hWake, nInterval);
+    ::WaitForSingleObject(m_hWake.get(), nInterval);
 
     LoopbackExit failure = LoopbackExit::kRunning;
     block.BeginCycle(format.nBlockAlign);

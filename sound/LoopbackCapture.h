@@ -24,6 +24,7 @@
 #include <functional>
 #include <vector>
 
+#include "platform/win32/Owners.h"
 #include "sound/AudioRing.h"
 
 namespace vantor {
@@ -109,8 +110,8 @@ class CLoopbackCapture {
   IAudioSink* m_pSink = nullptr;
   EnumeratorFactory m_pfnFactory;
   std::function<std::int64_t()> m_fnClock;
-  HANDLE m_hThread = nullptr;
-  HANDLE m_hWake = nullptr;  // ends a cycle's sleep early when m_bStop is set
+  CThreadHandle m_hThread;
+  CEvent m_hWake;  // ends a cycle's sleep early when m_bStop is set
   std::atomic<LoopbackExit> m_LastExit{LoopbackExit::kRunning};
   std::atomic<HRESULT> m_hrLastError{S_OK};
   std::atomic<std::uint32_t> m_nInterval{0};

@@ -43,14 +43,14 @@ void AVIOutputFile::BuildStandardIndex(AVIChunkList* pList, AVISuperIndex* pSupe
   }
 
   const std::int64_t nSpan = get_MaxIndexSpan();
-  std::int32_t nPer = kAVIStandardIndexEntries;
+  std::int32_t nPer = m_Limits.nStandardIndexEntries;
   while (nPer > 1 && !GroupsFit(pRecords, nCount, nPer, nSpan)) --nPer;
 
   const std::uint32_t ckid = bAudio ? AVIAudioOutputStream::kChunkId : m_pVideo->get_ChunkId();
   const AVIStreamHeader& header = bAudio ? m_pAudio->get_Header() : m_pVideo->get_Header();
   std::int32_t k = 0;
   for (std::int32_t nDone = 0; nDone < nCount; ++k) {
-    if (k == kAVISuperIndexEntries) throw WriteError{};
+    if (k == m_Limits.nSuperIndexEntries) throw WriteError{};
     nDone += WriteStandardIndexChunk(&pSuper->aIndex[k], pRecords + nDone,
                                      std::min(nPer, nCount - nDone), ckid, header.dwSampleSize);
   }

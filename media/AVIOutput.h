@@ -63,6 +63,8 @@ class AVIVideoOutputStream final : public AVIOutputStream {
   void set_ChunkId(std::uint32_t fcc) { m_fccChunkId = fcc; }
 
  private:
+  friend class AVIOutputFile;  // a continued recording counts each file from 0
+
   std::uint32_t m_nFrames = 0;
   std::uint32_t m_fccChunkId = MakeFourCC("00dc");
 };
@@ -84,6 +86,8 @@ class AVIAudioOutputStream final : public AVIOutputStream {
   std::uint64_t get_TotalBytes() const { return m_nTotalBytes; }
 
  private:
+  friend class AVIOutputFile;  // a continued recording counts each file from 0
+
   std::uint64_t m_nTotalBytes = 0;
 };
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #ifndef VANTOR_VERSION
 #define VANTOR_VERSION "1.0"
@@ -45,13 +47,40 @@ bool IsFATName(const std::string& strName) {
   return upper(strName[0]) == 'F' && upper(strName[1]) == 'A' && upper(strName[2]) == 'T';
 }
 
+AVIWriterLimits ClampLimits(AVIWriterLimits limits) {
+  const AVIWriterLimits format;
+  // Larger segments would let sizes overflow their 32 bits and collide with the not-key
+  // bit; the head has room for no more segments, and the placeholder for no larger
+  // super index, than the format's.
+  if (limits.nSegmentBytes <= 0 || limits.nSegmentBytes > format.nSegmentBytes)
+    limits.nSegmentBytes = format.nSegmentBytes;
+  if (limits.nMaxSegments <= 0 || limits.nMaxSegments > format.nMaxSegments)
+    limits.nMaxSegments = format.nMaxSegments;
+  if (limits.nStandardIndexEntries <= 0 || limits.nStandardIndexEntries > format.nStandardIndexEntries)
+    limits.nStandardIndexEntries = format.nStandardIndexEntries;
+  if (limits.nSuperIndexEntries <= 0 || limits.nSuperIndexEntries > format.nSuperIndexEntries)
+    limits.nSuperIndexEntries = format.nSuperIndexEntries;
+  return limits;
+}
+
 }  // namespace
 
+std::string NumberedPath(const std::string& strFirstPath, int nNumber) {
+  const std::size_t nSeparator = strFirstPath.find_last_of("/\\");
+  const std::size_t nNameStart = nSeparator == std::string::npos ? 0 : nSeparator + 1;
+  const std::size_t nDot = strFirstPath.rfind('.');
+  // A dot that starts the name belongs to the name, not to an extension.
+  const std::size_t nCut = nDot != std::string::npos && nDot > nNameStart ? nDot : strFirstPath.size();
+  return strFirstPath.substr(0, nCut) + "-" + std::to_string(nNumber) + strFirstPath.substr(nCut);
+}
+
 AVIOutputFile::AVIOutputFile(CFileSystem* pFileSystem, std::int64_t nSegmentLimit)
+    : AVIOutputFile(pFileSystem, AVIWriterLimits{nSegmentLimit}) {}
+
+AVIOutputFile::AVIOutputFile(CFileSystem* pFileSystem, const AVIWriterLimits& limits)
     : m_pFileSystem(pFileSystem ? pFileSystem : &GetNativeFileSystem()),
-      // Larger limits would let sizes overflow their 32 bits and collide with the not-key bit.
-      m_nSegmentLimit(nSegmentLimit > 0 && nSegmentLimit <= kAVISegmentLimit ? nSegmentLimit
-                                                                            : kAVISegmentLimit) {
+      m_Limits(ClampLimits(limits)),
+      m_nSegmentLimit(m_Limits.nSegmentBytes) {
   Init();
 }
 
@@ -100,6 +129,14 @@ void AVIOutputFile::Release() {
 bool AVIOutputFile::ResetFile() {
   Release();
   Init();
+  m_aOpenHeaders[0] = m_aOpenHeaders[1] = AVIStreamHeader{};
+  m_nWidth = m_nHeight = 0;
+  m_strFirstPath.clear();
+  m_Paths.clear();
+  m_nFileNumber = 0;
+  m_nLastNumber = 1;
+  m_nEarlierFrames = m_nEarlierAudioBytes = 0;
+  m_bLimitReached = false;
   return true;
 }
 
@@ -231,7 +268,7 @@ void AVIOutputFile::WriteAt(std::int64_t nPos, const void* pData, std::uint32_t 
 
 void AVIOutputFile::BeginSegment() {
   const int n = m_nCompletedSegments;
-  if (n >= kAVIMaxSegments) throw WriteError{};
+  if (n >= m_Limits.nMaxSegments) throw WriteError{};
   if (n == 0) {
     m_aRiffPos[0] = 0;
     m_aMoviPos[0] = m_nPos;
@@ -272,25 +309,32 @@ void AVIOutputFile::WriteLegacyIndex() {
   m_pLegacyList.reset();
 }
 
-void AVIOutputFile::UpdateIndexReserve() {
+std::int64_t AVIOutputFile::IndexReserve(const Stats (&aStats)[2]) const {
   std::int64_t nIndexChunks = 0;
-  for (const Stats& s : m_aStats) {
+  for (const Stats& s : aStats) {
     if (s.nLargestDistance <= 0) continue;
     const std::int64_t nPer =
-        std::min<std::int64_t>(k4GiB / s.nLargestDistance, kAVIStandardIndexEntries);
+        std::min<std::int64_t>(k4GiB / s.nLargestDistance, m_Limits.nStandardIndexEntries);
     nIndexChunks += (s.nChunks + nPer - 1) / nPer;
   }
-  m_nIndexReserve = 32 * nIndexChunks +
-                    16 * (static_cast<std::int64_t>(m_aStats[0].nChunks) + m_aStats[1].nChunks) + 8;
+  return 32 * nIndexChunks + 16 * (static_cast<std::int64_t>(aStats[0].nChunks) + aStats[1].nChunks) + 8;
 }
+
+void AVIOutputFile::UpdateIndexReserve() { m_nIndexReserve = IndexReserve(m_aStats); }
 
 bool AVIOutputFile::WriteChunk(std::uint32_t ckid, std::uint32_t dwFlags, const void* pData,
                                std::uint32_t nSize) {
-  if (!m_bOpen || !m_pFile || m_bWriteFailed) return false;
+  if (!m_bOpen || !m_pFile || m_bWriteFailed || m_bLimitReached) return false;
   if (nSize && !pData) return false;
   // 8 bytes of chunk header and 8 for the chunk's future standard index entry. A chunk
   // that cannot fit even an empty segment would overflow the 32-bit sizes: refuse it.
   if (static_cast<std::int64_t>(nSize) + (nSize & 1) + 16 > m_nSegmentLimit) return false;
+  Projection projected = CurrentProjection();
+  if (!ProjectChunk(&projected, StreamOf(ckid), nSize)) {
+    // A chunk that not even an empty file could take would open file after file.
+    Projection empty = EmptyFileProjection();
+    if (!ProjectChunk(&empty, StreamOf(ckid), nSize) || !ContinueFile()) return false;
+  }
   try {
     WriteChunkBody(ckid, dwFlags, pData, nSize);
     return true;
@@ -313,6 +357,7 @@ void AVIOutputFile::WriteChunkBody(std::uint32_t ckid, std::uint32_t dwFlags, co
   const std::int32_t nDistance =
       static_cast<std::int32_t>(static_cast<std::uint32_t>(nChunkPos - stats.nLatestPos));
   stats.nLargestDistance = std::max(stats.nLargestDistance, nDistance);
+  TrackGroups(&stats, nChunkPos);
   ++stats.nChunks;
   UpdateIndexReserve();
 
@@ -352,6 +397,23 @@ void AVIOutputFile::WriteChunkBody(std::uint32_t ckid, std::uint32_t dwFlags, co
 
 bool AVIOutputFile::OpenFile(const char* szName, std::int32_t nWidth, std::int32_t nHeight) {
   if (m_bOpen || m_pFile || m_bWriteFailed || !szName || !m_pHeaderImage) return false;
+  if (!m_pVideo || !m_pAudio) return false;
+  // What every later file of the recording repeats.
+  m_aOpenHeaders[0] = m_pVideo->get_Header();
+  m_aOpenHeaders[1] = m_pAudio->get_Header();
+  m_nWidth = nWidth;
+  m_nHeight = nHeight;
+  m_strFirstPath = szName;
+  m_Paths.clear();
+  m_nFileNumber = 1;
+  m_nLastNumber = 1;
+  m_nEarlierFrames = m_nEarlierAudioBytes = 0;
+  m_bLimitReached = false;
+  return OpenCurrentFile(szName, nWidth, nHeight);
+}
+
+bool AVIOutputFile::OpenCurrentFile(const char* szName, std::int32_t nWidth, std::int32_t nHeight) {
+  if (m_bOpen || m_pFile || m_bWriteFailed || !szName || !m_pHeaderImage) return false;
 
   std::string strFileSystem;
   m_bFAT = m_pFileSystem->GetFileSystemName(szName, &strFileSystem) && IsFATName(strFileSystem);
@@ -381,6 +443,7 @@ bool AVIOutputFile::OpenFile(const char* szName, std::int32_t nWidth, std::int32
     m_bWriteFailed = true;
     return false;
   }
+  m_Paths.emplace_back(szName);
   try {
     WriteAt(0, m_pHeaderImage.get(), static_cast<std::uint32_t>(m_nHeaderHigh));
     BeginSegment();
@@ -391,6 +454,144 @@ bool AVIOutputFile::OpenFile(const char* szName, std::int32_t nWidth, std::int32
   std::int64_t nSize = 0;
   m_nAllocatedEnd = m_pFile->GetSize(&nSize) ? nSize : 0;
   m_bOpen = true;
+  return true;
+}
+
+bool AVIOutputFile::ContinueFile() {
+  if (!m_bOpen || !m_pFile || m_bWriteFailed || m_bLimitReached) return false;
+  const std::string strNext = NextPath();
+  if (strNext.empty()) {
+    m_bLimitReached = true;
+    return false;
+  }
+  if (!CloseFile()) return false;
+  m_nEarlierFrames += m_pVideo->get_FrameCount();
+  m_nEarlierAudioBytes += m_pAudio->get_TotalBytes();
+  m_pLegacyList.reset();
+  m_pAudioList.reset();
+  m_pVideoList.reset();
+  Init();
+  // Finish rewrote lengths, rates and buffer sizes for the file just closed; the next
+  // one starts from what the client set, and counts its own frames and bytes.
+  m_pVideo->get_Header() = m_aOpenHeaders[0];
+  m_pVideo->m_nFrames = 0;
+  m_pAudio->get_Header() = m_aOpenHeaders[1];
+  m_pAudio->m_nTotalBytes = 0;
+  ++m_nFileNumber;
+  if (!OpenCurrentFile(strNext.c_str(), m_nWidth, m_nHeight)) {
+    m_bWriteFailed = true;
+    return false;
+  }
+  return true;
+}
+
+std::string AVIOutputFile::NextPath() {
+  auto used = [this](const std::string& str) {
+    return str == m_strFirstPath || std::find(m_Paths.begin(), m_Paths.end(), str) != m_Paths.end();
+  };
+  if (m_fnNextPath) {
+    std::string str = m_fnNextPath(m_strFirstPath, m_nFileNumber + 1);
+    // Reopening a file of this recording would destroy what was just finished.
+    return used(str) ? std::string() : str;
+  }
+  const bool bNative = m_pFileSystem == &GetNativeFileSystem();
+  for (int n = m_nLastNumber + 1; n < m_nLastNumber + 10000; ++n) {
+    std::string str = NumberedPath(m_strFirstPath, n);
+    std::error_code ec;
+    if (used(str) ||
+        (bNative && std::filesystem::exists(std::filesystem::path(std::u8string(str.begin(), str.end())), ec)))
+      continue;
+    m_nLastNumber = n;
+    return str;
+  }
+  return {};
+}
+
+std::uint64_t AVIOutputFile::get_RecordingFrames() const {
+  return m_nEarlierFrames + (m_pVideo ? m_pVideo->get_FrameCount() : 0);
+}
+
+std::uint64_t AVIOutputFile::get_RecordingAudioBytes() const {
+  return m_nEarlierAudioBytes + (m_pAudio ? m_pAudio->get_TotalBytes() : 0);
+}
+
+// ---------------------------------------------------------------------------------
+// Limits: whether the file could still be finished after more chunks. The rules are
+// those WriteChunkBody and the index writer apply, run ahead on a copy of the state.
+
+AVIOutputFile::Projection AVIOutputFile::CurrentProjection() const {
+  return Projection{m_nPos, m_nSegmentBytes, m_nCompletedSegments, {m_aStats[0], m_aStats[1]}};
+}
+
+AVIOutputFile::Projection AVIOutputFile::EmptyFileProjection() const {
+  // The next file has the same head, so its first chunk lies where this file's did.
+  return Projection{m_aMoviPos[0] + 12, 0, 0, {}};
+}
+
+// At close each stream's records are cut into groups of one size, the largest (up to
+// the entries per chunk) whose every group spans less than the 32-bit entries reach.
+// Following that for a few sizes as chunks come gives a size that is known to fit, so
+// the count from it is never below the count at close.
+void AVIOutputFile::TrackGroups(Stats* pStats, std::int64_t nChunkPos) const {
+  const std::int64_t nSpan = get_MaxIndexSpan();
+  for (int k = 0; k < kGroupSizes; ++k) {
+    const std::int32_t nSize = std::max(m_Limits.nStandardIndexEntries >> k, 1);
+    if (pStats->nChunks % nSize == 0)
+      pStats->aGroupBase[k] = nChunkPos;
+    else if (nChunkPos - pStats->aGroupBase[k] >= nSpan)
+      pStats->nGroupMisfits |= 1u << k;
+  }
+}
+
+std::int64_t AVIOutputFile::IndexChunksNeeded(const Stats& stats) const {
+  for (int k = 0; k < kGroupSizes; ++k) {
+    const std::int64_t nSize = std::max(m_Limits.nStandardIndexEntries >> k, 1);
+    if (!(stats.nGroupMisfits & 1u << k)) return (stats.nChunks + nSize - 1) / nSize;
+  }
+  return stats.nChunks;
+}
+
+bool AVIOutputFile::ProjectChunk(Projection* p, int nStream, std::uint32_t nSize) const {
+  const std::uint32_t nPad = nSize & 1;
+  const std::int64_t nAccounted = static_cast<std::int64_t>(nSize) + nPad + 16;
+  if (nAccounted > m_nSegmentLimit) return false;
+  const bool bNewSegment = p->nSegmentBytes + nAccounted > m_nSegmentLimit;
+  if (bNewSegment && p->nSegment + 1 >= m_Limits.nMaxSegments) return false;
+  const std::int64_t nChunkPos = p->nPos + (bNewSegment ? 24 : 0);
+
+  Stats& stats = p->aStats[nStream];
+  stats.nLargestDistance = std::max(
+      stats.nLargestDistance, static_cast<std::int32_t>(static_cast<std::uint32_t>(nChunkPos - stats.nLatestPos)));
+  TrackGroups(&stats, nChunkPos);
+  ++stats.nChunks;
+  stats.nLatestPos = nChunkPos;
+  if (bNewSegment) {
+    ++p->nSegment;
+    p->nSegmentBytes = 0;
+  }
+  p->nPos = nChunkPos + 8 + nSize + nPad;
+  p->nSegmentBytes += nAccounted;
+
+  if (IndexChunksNeeded(stats) > m_Limits.nSuperIndexEntries) return false;
+  // Index chunks that do not fit their segment open one more at close; in the last
+  // segment there is none to open, so the largest index chunk must fit there.
+  if (p->nSegment > 0 && p->nSegment == m_Limits.nMaxSegments - 1 &&
+      p->nSegmentBytes + 32 + 8 * static_cast<std::int64_t>(m_Limits.nStandardIndexEntries) > m_nSegmentLimit)
+    return false;
+  if (m_bFAT &&
+      ((IndexReserve(p->aStats) + nSize + nChunkPos + 6166) & ~std::int64_t{2047}) >= k4GiB)
+    return false;
+  return true;
+}
+
+bool AVIOutputFile::HasRoomFor(std::uint32_t nAudioChunks, std::uint32_t nAudioBytes,
+                               std::uint32_t nVideoChunks, std::uint32_t nVideoBytes) const {
+  if (!m_bOpen || !m_pFile || m_bWriteFailed || m_bLimitReached) return false;
+  Projection p = CurrentProjection();
+  for (std::uint32_t i = 0; i < nAudioChunks; ++i)
+    if (!ProjectChunk(&p, 1, nAudioBytes)) return false;
+  for (std::uint32_t i = 0; i < nVideoChunks; ++i)
+    if (!ProjectChunk(&p, 0, nVideoBytes)) return false;
   return true;
 }
 

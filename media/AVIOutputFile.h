@@ -1,4 +1,5 @@
-// The AVI writer: two streams into one AVI file with OpenDML extensions.
+// The AVI writer: two streams into one AVI file with OpenDML extensions, and on into
+// further files when one file cannot hold the recording.
 //
 // Use, from one thread at a time:
 //   AVIOutputFile avi;
@@ -13,10 +14,18 @@
 // writer failed: later writes and CloseFile do nothing and return false, the file
 // keeps its placeholders, and ResetFile (or the destructor) cuts it at the end of the
 // data that reached it and closes it.
+//
+// A chunk that would leave the file impossible to finish (its stream's super index
+// full, the last RIFF segment full, 4 GiB on FAT) is not a write error: the writer
+// finishes the file as it is and writes the chunk into the next file of the recording,
+// named by the next-path provider. A client that writes predicted video frames asks
+// HasRoomFor ahead and calls ContinueFile itself right before a key frame.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "media/AVIChunkList.h"
 #include "media/AVIOutput.h"
@@ -25,6 +34,20 @@
 
 namespace vantor {
 
+// How much one file may hold. The defaults are the format's; only tests choose less, to
+// reach every limit within a few hundred KiB. Values outside 1 .. default become the
+// default.
+struct AVIWriterLimits {
+  std::int64_t nSegmentBytes = kAVISegmentLimit;        // movie data per RIFF segment
+  int nMaxSegments = kAVIMaxSegments;                    // RIFF segments per file
+  int nStandardIndexEntries = kAVIStandardIndexEntries;  // entries per ix## chunk
+  int nSuperIndexEntries = kAVISuperIndexEntries;        // ix## chunks per stream
+};
+
+// The default name of a recording's file number nNumber (2, 3, ...): the first file's
+// name with "-N" before its extension ("x.avi" -> "x-2.avi"; "x" -> "x-2").
+std::string NumberedPath(const std::string& strFirstPath, int nNumber);
+
 class AVIOutputFile final : public AVIOutput {
  public:
   // pFileSystem: where the file is created (null: the platform's). nSegmentLimit: bytes
@@ -32,6 +55,7 @@ class AVIOutputFile final : public AVIOutput {
   // to make multi-segment files quickly.
   explicit AVIOutputFile(CFileSystem* pFileSystem = nullptr,
                          std::int64_t nSegmentLimit = kAVISegmentLimit);
+  AVIOutputFile(CFileSystem* pFileSystem, const AVIWriterLimits& limits);
   ~AVIOutputFile() override;
 
   // Back to the state after construction: streams, lists and any file are released.
@@ -44,8 +68,10 @@ class AVIOutputFile final : public AVIOutput {
   // a file is already open (ResetFile first), or on a write error.
   bool OpenFile(const char* szName, std::int32_t nWidth, std::int32_t nHeight) override;
   // Appends one chunk; dwFlags may hold kAVIChunkNotKeyFrame. The streams' Write calls
-  // this. False when no file is open, after a write error, for a chunk larger than a
-  // segment (refused, nothing written), or on a write error.
+  // this. A chunk the file cannot take goes into the next file (ContinueFile). False
+  // when no file is open, after a write error, for a chunk larger than a segment
+  // (refused, nothing written), once the recording has ended at its limit
+  // (get_LimitReached), or on a write error.
   bool WriteChunk(std::uint32_t ckid, std::uint32_t dwFlags, const void* pData,
                   std::uint32_t nSize) override;
   // Finishes the streams, fits the video rate, writes the indexes, rewrites the head
@@ -57,6 +83,38 @@ class AVIOutputFile final : public AVIOutput {
   // an empty function restores the built-in rule. It stays set across ResetFile.
   using RateAdjuster = std::function<void(AVIVideoOutputStream&, const AVIAudioOutputStream&)>;
   void SetRateAdjuster(RateAdjuster fnAdjuster) { m_fnRateAdjuster = std::move(fnAdjuster); }
+
+  // Names the file a recording goes on in: gets the path OpenFile was given and the
+  // number of the file to come (2, 3, ...), answers a UTF-8 path. An empty answer, or
+  // a path this recording already wrote, ends the recording at the limit instead. An
+  // empty function restores the default: NumberedPath, skipping names that exist. It
+  // stays set across ResetFile.
+  using NextPathProvider = std::function<std::string(const std::string& strFirstPath, int nNumber)>;
+  void SetNextPathProvider(NextPathProvider fnProvider) { m_fnNextPath = std::move(fnProvider); }
+
+  // Whether nAudioChunks audio chunks of nAudioBytes each, then nVideoChunks video chunks
+  // of nVideoBytes each, still fit this file with the file left closable. False without
+  // an open file.
+  bool HasRoomFor(std::uint32_t nAudioChunks, std::uint32_t nAudioBytes, std::uint32_t nVideoChunks,
+                  std::uint32_t nVideoBytes) const;
+  // Finishes the current file (CloseFile) and opens the next one with the streams'
+  // headers and formats as they were at OpenFile. False, with the current file left
+  // open and untouched, when the provider gives no usable name (the recording has then
+  // reached its limit); false after a write error, or when the next file cannot be
+  // created (the finished file stays; the writer is failed).
+  bool ContinueFile();
+
+  // The recording has ended at a limit: no further file could be had, the file is
+  // complete, and chunks are refused.
+  bool get_LimitReached() const { return m_bLimitReached; }
+  // 1 for the file OpenFile created, 2 for the first continuation, ...
+  int get_FileNumber() const { return m_nFileNumber; }
+  // UTF-8 paths of the files this recording created, in order.
+  const std::vector<std::string>& get_Paths() const { return m_Paths; }
+  // Frames and sound bytes of the whole recording, every file so far included.
+  std::uint64_t get_RecordingFrames() const;
+  std::uint64_t get_RecordingAudioBytes() const;
+  const AVIWriterLimits& get_Limits() const { return m_Limits; }
 
   // A file handle is held: opened and not yet closed, or abandoned after an error.
   bool get_HasFile() const { return m_pFile != nullptr; }
@@ -76,14 +134,41 @@ class AVIOutputFile final : public AVIOutput {
   // writer only remembers that it failed.
   struct WriteError {};
 
+  // Group sizes whose fit is followed while chunks are written: entries per index
+  // chunk, half of it, a quarter, ... down to 1.
+  static constexpr int kGroupSizes = 12;
+
   struct Stats {
     std::int32_t nLargestDistance = 0;
     std::int64_t nLatestPos = 0;
     std::int32_t nChunks = 0;
+    // Per group size: where the current group began, and (bit k) whether some group
+    // of that size spans too far for 32-bit index entries.
+    std::int64_t aGroupBase[kGroupSizes] = {};
+    std::uint32_t nGroupMisfits = 0;
+  };
+
+  // Where the file would stand after more chunks: the state that decides whether the
+  // file can still be finished.
+  struct Projection {
+    std::int64_t nPos;
+    std::int64_t nSegmentBytes;
+    int nSegment;
+    Stats aStats[2];
   };
 
   void Init();
   void Release();
+  bool OpenCurrentFile(const char* szName, std::int32_t nWidth, std::int32_t nHeight);
+
+  // Limits.
+  Projection CurrentProjection() const;
+  Projection EmptyFileProjection() const;
+  bool ProjectChunk(Projection* pProjection, int nStream, std::uint32_t nSize) const;
+  void TrackGroups(Stats* pStats, std::int64_t nChunkPos) const;
+  std::int64_t IndexChunksNeeded(const Stats& stats) const;
+  std::int64_t IndexReserve(const Stats (&aStats)[2]) const;
+  std::string NextPath();
 
   // Head image.
   bool BuildHead();
@@ -119,11 +204,13 @@ class AVIOutputFile final : public AVIOutput {
   std::int64_t get_MaxIndexSpan() const;
 
   CFileSystem* m_pFileSystem;
+  AVIWriterLimits m_Limits;
   std::int64_t m_nSegmentLimit;
 
   std::unique_ptr<CWriteFile> m_pFile;
   std::int64_t m_nPos;
   std::int64_t m_nSegmentBytes;
+  // Sized for the format's limits; m_Limits.nMaxSegments may use fewer.
   std::int64_t m_aMoviPos[kAVIMaxSegments];
   std::int64_t m_aMoviSize[kAVIMaxSegments];
   std::int64_t m_aRiffPos[kAVIMaxSegments];
@@ -159,6 +246,18 @@ class AVIOutputFile final : public AVIOutput {
   // Set by the first write error; the file is then abandoned.
   bool m_bWriteFailed;
   RateAdjuster m_fnRateAdjuster;
+
+  // The recording across its files; Init leaves these alone, ResetFile clears them.
+  NextPathProvider m_fnNextPath;
+  AVIStreamHeader m_aOpenHeaders[2]{};  // 0 video, 1 audio, as the client filled them
+  std::int32_t m_nWidth = 0, m_nHeight = 0;
+  std::string m_strFirstPath;
+  std::vector<std::string> m_Paths;
+  int m_nFileNumber = 0;
+  int m_nLastNumber = 1;
+  std::uint64_t m_nEarlierFrames = 0;
+  std::uint64_t m_nEarlierAudioBytes = 0;
+  bool m_bLimitReached = false;
 };
 
 }  // namespace vantor

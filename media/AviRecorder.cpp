@@ -124,8 +124,16 @@ void FitVideoRateToAudio(AVIVideoOutputStream& video, const AVIAudioOutputStream
   FitFrameRate(video.get_FrameCount(), a.dwLength, a.dwRate, a.dwScale, &v.dwRate, &v.dwScale);
 }
 
-CAviRecorder::CAviRecorder(CFileSystem* pFileSystem)
-    : m_Writer(pFileSystem), m_pBinding(std::make_unique<CXvidLibrary>()) {
+// Room kept in a file, at every frame, for the sound that may come before the next one
+// (3.2 s of 100 ms chunks, less in files made small for tests): the continuation then
+// happens at a frame, not in the sound.
+constexpr std::uint32_t kSoundChunksPerFrame = 32;
+// Sound held back this long (in chunks) because the file is full and no frame has come
+// to start the next one goes on into the next file by itself.
+constexpr std::size_t kHeldSoundChunks = 64;
+
+CAviRecorder::CAviRecorder(CFileSystem* pFileSystem, const AVIWriterLimits& limits)
+    : m_Writer(pFileSystem, limits), m_pBinding(std::make_unique<CXvidLibrary>()) {
   m_AudioFormat = {kWaveFormatPcm, 1, 8000, 16000, 2, 16, 0};
 }
 
@@ -142,9 +150,17 @@ Result CAviRecorder::Reset() {
   ReleaseEncoder();
   std::lock_guard<std::mutex> writerLock(m_WriterLock);
   m_Writer.ResetFile();
+  m_Sound.clear();
+  m_bSoundAlive = m_bContinueDue = false;
+  m_ClosedFiles.clear();
   m_nEncodeFailures = 0;
   m_bForceKeyFrame = false;
   return kOk;
+}
+
+void CAviRecorder::SetNextFileName(AVIOutputFile::NextPathProvider fnProvider) {
+  std::lock_guard<std::mutex> lock(m_WriterLock);
+  m_Writer.SetNextPathProvider(std::move(fnProvider));
 }
 
 Result CAviRecorder::SetAudioFormat(const WaveFormatEx* pFormat) {
@@ -285,6 +301,16 @@ Result CAviRecorder::OpenUtf8(const std::string& strFileName) {
 
 Result CAviRecorder::OpenFileLocked(const std::string& strUtf8) {
   if (m_Writer.get_HasFile() || m_Writer.get_IsOpen()) m_Writer.ResetFile();
+  m_Sound.clear();
+  m_bSoundAlive = m_bContinueDue = false;
+  m_ClosedFiles.clear();
+  // Whole sample frames, and small beside a segment (which only tests make small enough
+  // for that to matter).
+  const std::uint32_t nAlign = std::max<std::uint32_t>(m_AudioFormat.nBlockAlign, 1);
+  const std::uint64_t nChunk = std::min<std::uint64_t>(
+      {static_cast<std::uint64_t>(m_AudioFormat.nAvgBytesPerSec) * kSoundChunkMillis / 1000, kSoundChunkMaxBytes,
+       static_cast<std::uint64_t>(m_Writer.get_Limits().nSegmentBytes / 32)});
+  m_nSoundChunkBytes = static_cast<std::uint32_t>(std::max<std::uint64_t>(nChunk / nAlign * nAlign, nAlign));
   if (!m_Writer.CreateStreams()) return kOutOfMemory;
 
   AVIVideoOutputStream& video = *m_Writer.get_VideoStream();
@@ -332,7 +358,32 @@ Result CAviRecorder::OpenFileLocked(const std::string& strUtf8) {
 
 Result CAviRecorder::EncodeFrame(const void* pBits, std::int32_t nBytes, std::int32_t nRepeat) {
   std::lock_guard<std::mutex> encoderLock(m_EncoderLock);
-  if (!IsOpen() || !m_hEncoder || nRepeat <= 0) return kOk;
+  if (!m_hEncoder || nRepeat <= 0) return kOk;
+  // Decided before coding, so that the frame that starts the next file is coded whole:
+  // the file must keep room for this frame at its largest and for the sound that may
+  // come meanwhile.
+  bool bContinueHere = false;
+  int nFile = 0;
+  {
+    std::lock_guard<std::mutex> writerLock(m_WriterLock);
+    if (!WritableLocked()) return kOk;
+    const std::uint32_t nHeld =
+        static_cast<std::uint32_t>((m_Sound.size() + m_nSoundChunkBytes - 1) / m_nSoundChunkBytes);
+    const AVIWriterLimits& limits = m_Writer.get_Limits();
+    const std::uint32_t nFrameReserve =
+        static_cast<std::uint32_t>(std::min<std::int64_t>(m_nEncodedFrameBytes, limits.nSegmentBytes / 8));
+    const std::uint32_t nSoundReserve = static_cast<std::uint32_t>(std::min<std::int64_t>(
+        kSoundChunksPerFrame,
+        std::max<std::int64_t>(1, std::int64_t{limits.nStandardIndexEntries} * limits.nSuperIndexEntries / 16)));
+    if (!m_bContinueDue &&
+        !m_Writer.HasRoomFor(nHeld + nSoundReserve, m_nSoundChunkBytes, static_cast<std::uint32_t>(nRepeat),
+                             nFrameReserve))
+      m_bContinueDue = true;
+    // The sound may have opened the next file by itself: its first frame too is whole.
+    bContinueHere = m_bContinueDue || (m_Writer.get_FileNumber() > 1 && m_Writer.get_VideoStream() &&
+                                       m_Writer.get_VideoStream()->get_FrameCount() == 0);
+    nFile = m_Writer.get_FileNumber();
+  }
 
   const std::uint32_t nStride = RowBytes(m_VideoFormat.biWidth);
   const std::uint64_t nImage = static_cast<std::uint64_t>(nStride) * AbsHeight(m_VideoFormat.biHeight);
@@ -348,8 +399,8 @@ Result CAviRecorder::EncodeFrame(const void* pBits, std::int32_t nBytes, std::in
     m_Frame.input.stride[0] = static_cast<int>(nStride);
     // A predicted frame written twice would be decoded twice, applying its change on
     // top of itself; a repeated frame must stand alone. After a failure the decoder
-    // needs a whole picture to start from again.
-    m_Frame.type = (nRepeat > 1 || m_bForceKeyFrame) ? xvid::kTypeIVop : xvid::kTypeAuto;
+    // needs a whole picture to start from again, and so does the next file.
+    m_Frame.type = (nRepeat > 1 || m_bForceKeyFrame || bContinueHere) ? xvid::kTypeIVop : xvid::kTypeAuto;
     m_Frame.quant = 6;
     m_Frame.bitstream = m_pEncodedFrame.get();
     m_Frame.length = -1;
@@ -371,18 +422,95 @@ Result CAviRecorder::EncodeFrame(const void* pBits, std::int32_t nBytes, std::in
     m_bForceKeyFrame = true;
   }
 
+  const Result nResult = nCoded < 0 ? kFail : kOk;
   std::lock_guard<std::mutex> writerLock(m_WriterLock);
   AVIVideoOutputStream* pVideo = m_Writer.get_VideoStream();
-  if (!pVideo) return kOk;
+  if (!pVideo || !WritableLocked()) return nResult;
+  const bool bKeyChunk = nSize > 0 && dwFlags == 0;
+  // A predicted picture cannot start a file: its reference lies in the previous one.
+  // It keeps its place as an empty chunk, as a failed encode does, and the next frame
+  // is coded whole.
+  auto placeholder = [&] {
+    nSize = 0;
+    dwFlags = kAVIChunkNotKeyFrame;
+    m_bForceKeyFrame = true;
+  };
+  if (!bKeyChunk && m_Writer.get_FileNumber() != nFile) placeholder();  // the sound moved on meanwhile
+  if (bKeyChunk && m_bContinueDue) {
+    // The sound heard before this frame ends the file it belongs to, as far as it fits.
+    WriteSoundLocked(true, false);
+    ContinueLocked();
+  }
+  WriteSoundLocked(true, false);
+  if (!m_Writer.HasRoomFor(0, 0, static_cast<std::uint32_t>(nRepeat), nSize)) {
+    // No key frame came while there was room.
+    if (!bKeyChunk) placeholder();
+    ContinueLocked();
+    WriteSoundLocked(true, false);
+  }
   for (std::int32_t i = 0; i < nRepeat; ++i)
     if (!pVideo->Write(dwFlags, m_pEncodedFrame.get(), nSize, 1)) break;
-  return nCoded < 0 ? kFail : kOk;
+  return nResult;
+}
+
+bool CAviRecorder::ContinueLocked() {
+  // Whoever starts the next file answers the request for it.
+  m_bContinueDue = false;
+  return m_Writer.ContinueFile();
+}
+
+bool CAviRecorder::WritableLocked() const {
+  return m_Writer.get_HasFile() && !m_Writer.get_WriteFailed() && !m_Writer.get_LimitReached();
+}
+
+void CAviRecorder::WriteSoundLocked(bool bAll, bool bMayContinue) {
+  AVIAudioOutputStream* pAudio = m_Writer.get_AudioStream();
+  if (!pAudio || !WritableLocked()) return;
+  std::size_t nDone = 0;
+  for (;;) {
+    const std::uint32_t nTake =
+        static_cast<std::uint32_t>(std::min<std::size_t>(m_Sound.size() - nDone, m_nSoundChunkBytes));
+    if (nTake == 0 ? !(bAll && m_bSoundAlive) : (nTake < m_nSoundChunkBytes && !bAll)) break;
+    if (!m_Writer.HasRoomFor(1, nTake, 0, 0)) {
+      if (!bMayContinue) {
+        m_bContinueDue = true;
+        break;
+      }
+      if (!ContinueLocked()) break;
+    }
+    if (!pAudio->Write(0, m_Sound.data() + nDone, nTake, 0)) break;
+    nDone += nTake;
+    m_bSoundAlive = false;
+    if (nTake == 0) break;
+  }
+  m_Sound.erase(m_Sound.begin(), m_Sound.begin() + static_cast<std::ptrdiff_t>(nDone));
 }
 
 Result CAviRecorder::WriteAudio(const void* pData, std::uint32_t nBytes) {
   std::lock_guard<std::mutex> lock(m_WriterLock);
-  if (!m_Writer.get_HasFile() || m_Writer.get_WriteFailed()) return kOk;
-  if (AVIAudioOutputStream* pAudio = m_Writer.get_AudioStream()) pAudio->Write(0, pData, nBytes, 0);
+  if (!WritableLocked()) return kOk;
+  if (nBytes == 0) {
+    // Sound gathered already says the source is alive.
+    if (m_Sound.empty()) m_bSoundAlive = true;
+    return kOk;
+  }
+  if (!pData) return kOk;
+  const auto* p = static_cast<const std::uint8_t*>(pData);
+  try {
+    m_Sound.insert(m_Sound.end(), p, p + nBytes);
+  } catch (const std::bad_alloc&) {
+    // Nothing to gather in: what was gathered and this block go out as they are.
+    WriteSoundLocked(true, true);
+    if (AVIAudioOutputStream* pAudio = m_Writer.get_AudioStream()) pAudio->Write(0, pData, nBytes, 0);
+    return kOk;
+  }
+  WriteSoundLocked(false, m_Sound.size() >= kHeldSoundChunks * m_nSoundChunkBytes);
+  return kOk;
+}
+
+Result CAviRecorder::FlushAudio() {
+  std::lock_guard<std::mutex> lock(m_WriterLock);
+  WriteSoundLocked(true, false);
   return kOk;
 }
 
@@ -391,6 +519,12 @@ Result CAviRecorder::Close() {
   Result nResult = kOk;
   {
     std::lock_guard<std::mutex> writerLock(m_WriterLock);
+    // Sound after the last frame belongs to the recording too, in a further file if
+    // this one is full.
+    WriteSoundLocked(true, true);
+    m_Sound.clear();
+    m_bSoundAlive = m_bContinueDue = false;
+    if (!m_Writer.get_Paths().empty()) m_ClosedFiles = m_Writer.get_Paths();
     if (m_Writer.get_HasFile()) {
       if (!m_Writer.CloseFile()) {
         // Let go of the file now rather than at the next recording, so that the user
@@ -398,6 +532,10 @@ Result CAviRecorder::Close() {
         m_Writer.ResetFile();
         nResult = kFail;
       }
+    } else if (m_Writer.get_WriteFailed()) {
+      // The next file of the recording could not be created.
+      m_Writer.ResetFile();
+      nResult = kFail;
     }
   }
   // Released whether or not a file was opened, so that a failed start does not keep
@@ -408,7 +546,17 @@ Result CAviRecorder::Close() {
 
 bool CAviRecorder::IsOpen() const {
   std::lock_guard<std::mutex> lock(m_WriterLock);
-  return m_Writer.get_HasFile() && !m_Writer.get_WriteFailed();
+  return WritableLocked();
+}
+
+std::vector<std::string> CAviRecorder::get_Files() const {
+  std::lock_guard<std::mutex> lock(m_WriterLock);
+  return m_Writer.get_Paths().empty() ? m_ClosedFiles : m_Writer.get_Paths();
+}
+
+bool CAviRecorder::get_LimitReached() const {
+  std::lock_guard<std::mutex> lock(m_WriterLock);
+  return m_Writer.get_LimitReached();
 }
 
 std::string CAviRecorder::get_ErrorMessage() const {
@@ -423,8 +571,7 @@ bool CAviRecorder::get_WriteFailed() const {
 
 std::uint32_t CAviRecorder::get_FramesWritten() const {
   std::lock_guard<std::mutex> lock(m_WriterLock);
-  const AVIVideoOutputStream* pVideo = const_cast<AVIOutputFile&>(m_Writer).get_VideoStream();
-  return pVideo ? pVideo->get_FrameCount() : 0;
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(m_Writer.get_RecordingFrames(), 0xFFFFFFFFu));
 }
 
 std::uint32_t CAviRecorder::get_EncodeFailures() const {

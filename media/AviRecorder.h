@@ -15,11 +15,18 @@
 // the audio thread's chunks and the encoder thread's frames and Close never meet inside
 // the writer. Encoding itself runs outside the writer's lock, so sound is never held up
 // by a slow frame.
+//
+// Sound is gathered: consecutive blocks become one chunk of at most 100 ms, written
+// before the next video frame (and at Close), so the file has about as many sound chunks
+// as frames instead of one per 10 ms block. A recording too long for one file goes on
+// in the next (named by SetNextFileName) right before a frame the encoder was told to
+// code whole, so that every file starts with a key frame.
 #pragma once
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "media/AVIOutputFile.h"
 #include "media/AVITypes.h"
@@ -55,8 +62,13 @@ class CAviRecorder {
   // The Xvid output buffer's size at least; larger frames get a larger buffer.
   static constexpr std::uint32_t kEncodedFrameBytes = 5000000;
 
-  // pFileSystem: where files are created (null: the platform's).
-  explicit CAviRecorder(CFileSystem* pFileSystem = nullptr);
+  // Sound chunks hold at most this much time, and at most kSoundChunkMaxBytes.
+  static constexpr std::uint32_t kSoundChunkMillis = 100;
+  static constexpr std::uint32_t kSoundChunkMaxBytes = 256 << 10;
+
+  // pFileSystem: where files are created (null: the platform's). limits: what one file
+  // may hold; only tests choose less than the format allows.
+  explicit CAviRecorder(CFileSystem* pFileSystem = nullptr, const AVIWriterLimits& limits = {});
   CAviRecorder(const CAviRecorder&) = delete;
   CAviRecorder& operator=(const CAviRecorder&) = delete;
   // Closes a file that is still open and releases the encoder.
@@ -90,20 +102,39 @@ class CAviRecorder {
   // player shows the previous picture again), and the next frame is coded as a key
   // frame so that pictures after the failure decode. kFail then; otherwise 0.
   Result EncodeFrame(const void* pBits, std::int32_t nBytes, std::int32_t nRepeat);
-  // One audio chunk; nothing without an open file.
+  // One block of sound; nothing without an open file. It is gathered with the blocks
+  // before and after it and reaches the file before the next video frame. nBytes 0
+  // (the source is alive but had nothing) makes one empty chunk if nothing else is
+  // gathered until then.
   Result WriteAudio(const void* pData, std::uint32_t nBytes);
-  // Finishes the file and releases the encoder. kFail when the file could not be
-  // finished (it is then cut where its data ends and closed).
+  // Writes the sound gathered so far. The next frame and Close do it anyway; a caller
+  // may use it at a pause so that nothing heard waits in memory meanwhile.
+  Result FlushAudio();
+  // Writes the gathered sound, finishes the file and releases the encoder. kFail when a
+  // file could not be finished (it is then cut where its data ends and closed) or the
+  // recording could not go on into its next file.
   Result Close();
+
+  // The file's successor: a function that gets the recording's first path (UTF-8, as
+  // Open was given it) and the number of the file to come (2, 3, ...) and answers its
+  // UTF-8 path; empty restores the default (the first name with -2, -3 ... before the
+  // extension, never an existing file). An empty answer ends the recording at the limit
+  // with complete files. Kept across recordings; set it before Open.
+  void SetNextFileName(AVIOutputFile::NextPathProvider fnProvider);
 
   // The file is open for writing.
   bool IsOpen() const;
+  // UTF-8 paths of this recording's files, in order; still there after Close.
+  std::vector<std::string> get_Files() const;
+  // The recording ended at a file's limit because no next file was named: the files
+  // are complete, and what came after was not written.
+  bool get_LimitReached() const;
   // The reason the last CreateEncoder or Open failed, in words for the user; empty
   // after success.
   std::string get_ErrorMessage() const;
   // A write to the file failed during this recording (the file then ends early).
   bool get_WriteFailed() const;
-  // Video frames written so far in this recording.
+  // Video frames written so far in this recording, every file included.
   std::uint32_t get_FramesWritten() const;
   // Encode calls the library failed during this recording.
   std::uint32_t get_EncodeFailures() const;
@@ -115,6 +146,13 @@ class CAviRecorder {
  private:
   void ReleaseEncoder();  // under m_EncoderLock
   Result OpenFileLocked(const std::string& strUtf8);
+  // Under m_WriterLock.
+  bool WritableLocked() const;
+  bool ContinueLocked();
+  // Writes the gathered sound in chunks of m_nSoundChunkBytes; with bAll the last,
+  // shorter one too. Sound the file has no room for stays gathered and asks for the
+  // next file (m_bContinueDue), unless bMayContinue lets the sound open it itself.
+  void WriteSoundLocked(bool bAll, bool bMayContinue);
 
   double m_dFrameRate = 0;
   BitmapInfoHeader m_VideoFormat{};
@@ -125,6 +163,14 @@ class CAviRecorder {
   mutable std::mutex m_EncoderLock;
   mutable std::mutex m_WriterLock;
   AVIOutputFile m_Writer;  // under m_WriterLock
+
+  // Under m_WriterLock: sound not yet written, the size of a chunk, an empty block seen
+  // with nothing gathered, the next frame must start the next file.
+  std::vector<std::uint8_t> m_Sound;
+  std::uint32_t m_nSoundChunkBytes = 1;
+  bool m_bSoundAlive = false;
+  bool m_bContinueDue = false;
+  std::vector<std::string> m_ClosedFiles;
 
   std::unique_ptr<CXvidBinding> m_pBinding;
   bool m_bBound = false;

@@ -122,5 +122,60 @@ INSTANTIATE_TEST_SUITE_P(
                     ProbeCase{"RolledOverWithoutAudio", 1 << 20, 200, 0, 1, 8, 2}),
     [](const testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.szName); });
 
+// A recording driven well past every limit: ffprobe reads each of its files without a
+// complaint, and together they give back every packet written, in order.
+class media_AVIFfprobeContinued : public testing::TestWithParam<ContinuationCase> {};
+
+TEST_P(media_AVIFfprobeContinued, EveryPacketAcrossAllFiles) {
+  if (!kFfprobe) GTEST_SKIP() << "ffprobe not found at configure time";
+  const ContinuationCase& c = GetParam();
+  CTempDir dir;
+  std::vector<std::string> paths;
+  {
+    AVIOutputFile avi(nullptr, c.limits);
+    PrepareStreams(avi);
+    ASSERT_TRUE(avi.OpenFile(dir.File("rec.avi").c_str(), 320, 240));
+    ASSERT_EQ(WriteChunks(avi, c.chunks), c.chunks.size());
+    ASSERT_TRUE(avi.CloseFile());
+    paths = avi.get_Paths();
+  }
+  ASSERT_GT(paths.size(), 4u);
+  std::vector<CVectorSource> sources;
+  std::vector<std::string> seen[2];
+  for (const std::string& strPath : paths) {
+    SCOPED_TRACE(strPath);
+    sources.emplace_back(ReadWholeFile(std::filesystem::path(std::u8string(strPath.begin(), strPath.end()))));
+    const ProbeResult packets = RunFfprobe(
+        kFfprobe, "-v warning -nofind_stream_info -show_entries packet=stream_index,size -of csv=p=0", strPath,
+        dir.File("packets.err"));
+    ASSERT_EQ(packets.nExit, 0) << packets.strErrors;
+    EXPECT_EQ(packets.strErrors.find("[avi"), std::string::npos) << packets.strErrors;
+    for (const std::string& strLine : packets.lines) {
+      const std::size_t nComma = strLine.find(',');
+      ASSERT_NE(nComma, std::string::npos) << strLine;
+      seen[std::stoi(strLine.substr(0, nComma)) != 0].push_back(strLine.substr(nComma + 1));
+    }
+  }
+  std::vector<std::string> expected[2];
+  std::uint64_t nAudioBytes = 0, nSeenAudioBytes = 0;
+  for (const TestChunk& ch : c.chunks) {
+    expected[ch.nStream].push_back(std::to_string(ch.nSize));
+    if (ch.nStream) nAudioBytes += ch.nSize;
+  }
+  for (const std::string& str : seen[1]) nSeenAudioBytes += std::stoull(str);
+  EXPECT_EQ(seen[0], expected[0]);
+  EXPECT_EQ(seen[1], expected[1]);
+  EXPECT_EQ(seen[0].size(), expected[0].size()) << "video frames";
+  EXPECT_EQ(nSeenAudioBytes, nAudioBytes) << "sound bytes";
+  std::vector<const CByteSource*> files;
+  for (const CVectorSource& src : sources) files.push_back(&src);
+  ExpectRecordingMatches(files, c.chunks);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, media_AVIFfprobeContinued, testing::ValuesIn(ContinuationCases()),
+                         [](const testing::TestParamInfo<ContinuationCase>& info) {
+                           return std::string(info.param.szName);
+                         });
+
 }  // namespace
 }  // namespace vantor::test

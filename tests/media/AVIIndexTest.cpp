@@ -106,12 +106,23 @@ TEST(media_AVIIndex, IndexChunkThatDoesNotFitOpensNextSegment) {
   for (const WalkedChunk& c : rec.walked.indexChunks) EXPECT_EQ(c.nSegment, 3) << c.strId;
 }
 
-TEST(media_AVIIndex, SixtyFifthSegmentIsAWriteError) {
+// The last of 64 segments keeps room for an index chunk; the chunk that would need a
+// 65th segment starts the next file instead.
+TEST(media_AVIIndex, SixtyFourthSegmentEndsTheFileAndTheRecordingGoesOn) {
   std::vector<TestChunk> chunks(70, TestChunk{0, 1000});
-  Recording rec;
-  EXPECT_FALSE(rec.Make(chunks, 1024));
-  EXPECT_TRUE(rec.pAvi->get_WriteFailed());
-  EXPECT_EQ(rec.pAvi->get_VideoStream()->get_FrameCount(), 64u);
+  CMemoryFileSystem fs;
+  AVIOutputFile avi(&fs, 1024);
+  PrepareStreams(avi);
+  ASSERT_TRUE(avi.OpenFile("a.avi", 320, 240));
+  ASSERT_EQ(WriteChunks(avi, chunks), chunks.size());
+  ASSERT_TRUE(avi.CloseFile());
+  ASSERT_EQ(fs.m_Files.size(), 2u);
+  EXPECT_EQ(fs.m_Files[1].first, "a-2.avi");
+  const std::vector<WalkedFile> walks = ExpectRecordingMatches(FilesOf(fs), chunks);
+  EXPECT_EQ(walks[0].segments.size(), 64u);
+  EXPECT_EQ(walks[0].dataChunks.size(), 63u);
+  EXPECT_EQ(walks[1].dataChunks.size(), 7u);
+  EXPECT_EQ(avi.get_RecordingFrames(), 70u);
 }
 
 // Offsets in a standard index are 32-bit: groups whose records spread over 4 GiB must
@@ -146,6 +157,23 @@ TEST(media_AVIIndex, GroupsShrinkWhenOffsetsPassFourGiB) {
   EXPECT_EQ(CountIndexChunks(rec.walked, "ix01"), 2u);
 }
 
+// Groups that shrink hold fewer chunks: a file with room for 2 index chunks of 16
+// entries ends once shrunk groups could need more than 2, and still closes.
+TEST(media_AVIIndex, SuperIndexLimitHoldsWhenGroupsShrink) {
+  std::vector<TestChunk> chunks(40, TestChunk{0, 400u << 20, false, true});
+  CMemoryFileSystem fs;
+  AVIOutputFile avi(&fs, AVIWriterLimits{kAVISegmentLimit, 64, 16, 2});
+  PrepareStreams(avi);
+  ASSERT_TRUE(avi.OpenFile("a.avi", 320, 240));
+  ASSERT_EQ(WriteChunks(avi, chunks), chunks.size());
+  ASSERT_TRUE(avi.CloseFile());
+  const std::vector<WalkedFile> walks = ExpectRecordingMatches(FilesOf(fs), chunks);
+  ASSERT_GE(walks.size(), 3u);
+  // Groups of 16 would span 6 GB; groups of 8 fit, so 16 chunks a file are safe.
+  EXPECT_EQ(walks[0].dataChunks.size(), 16u);
+  EXPECT_EQ(CountIndexChunks(walks[0], "ix00"), 2u);
+}
+
 // A record less than 4 GiB but more than 4 GiB minus the entry addend (first movi
 // position + 16) from its group's base would wrap its 32-bit entry.
 TEST(media_AVIIndex, EntryThatWouldWrapStartsANewGroup) {
@@ -177,30 +205,35 @@ TEST(media_AVIIndex, EntryThatWouldWrapStartsANewGroup) {
   EXPECT_EQ(CountIndexChunks(walked, "ix00"), 3u);
 }
 
-// A stream has room for 256 standard index chunks in its super index.
+// A stream has room for 256 standard index chunks of 3072 entries in its super index:
+// the chunk after a stream's 786,432nd starts the next file. 10 ms blocks of sound
+// written one chunk each got there after 2 h 11 min.
 class media_AVIIndexLimit : public testing::TestWithParam<int> {};
 
-TEST_P(media_AVIIndexLimit, TwoHundredFiftySeventhIndexChunkIsAWriteError) {
-  const int nFrames = GetParam();
-  std::vector<TestChunk> chunks(static_cast<std::size_t>(nFrames), TestChunk{0, 0});
-  chunks.push_back({1, 480});
-  Recording rec;
-  const bool bOk = rec.Make(chunks, 1 << 20);
-  const bool bFits = nFrames <= 256 * 3072;
-  ASSERT_EQ(bOk, bFits);
-  if (bFits) {
-    EXPECT_EQ(rec.fs.m_pFile->U32(212 + 12), 256u);
-    EXPECT_EQ(CountIndexChunks(rec.walked, "ix00"), 256u);
-  } else {
-    EXPECT_TRUE(rec.pAvi->get_WriteFailed());
-    const std::int64_t nHighWater = rec.pAvi->get_HighWaterPosition();
-    rec.pAvi->ResetFile();
-    EXPECT_EQ(rec.fs.m_pFile->get_Size(), nHighWater);
-    EXPECT_EQ(rec.fs.m_pFile->U32(4), 0u) << "head not rewritten after the error";
-  }
+TEST_P(media_AVIIndexLimit, FullSuperIndexEndsTheFileAndTheRecordingGoesOn) {
+  const int nStream = GetParam();
+  const std::size_t nFull = 256 * 3072;
+  std::vector<TestChunk> chunks = {{1 - nStream, 480}};
+  chunks.resize(1 + nFull + 1, TestChunk{nStream, nStream ? 2u : 0u});
+  chunks.push_back({1 - nStream, 480});
+  CMemoryFileSystem fs;
+  AVIOutputFile avi(&fs, 1 << 20);
+  PrepareStreams(avi);
+  ASSERT_TRUE(avi.OpenFile("a.avi", 320, 240));
+  ASSERT_EQ(WriteChunks(avi, chunks), chunks.size());
+  ASSERT_TRUE(avi.CloseFile());
+  ASSERT_EQ(fs.m_Files.size(), 2u);
+  const std::vector<WalkedFile> walks = ExpectRecordingMatches(FilesOf(fs), chunks);
+  ASSERT_EQ(walks[0].dataChunks.size(), 1 + nFull);
+  EXPECT_EQ(CountIndexChunks(walks[0], nStream ? "ix01" : "ix00"), 256u);
+  EXPECT_EQ(fs.m_Files[0].second->U32((nStream ? 4442 : 212) + 12), 256u) << "super index entries in use";
+  EXPECT_EQ(walks[1].dataChunks.size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Frames, media_AVIIndexLimit, testing::Values(256 * 3072, 256 * 3072 + 1));
+INSTANTIATE_TEST_SUITE_P(Streams, media_AVIIndexLimit, testing::Values(0, 1),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return std::string(info.param ? "Audio" : "Video");
+                         });
 
 }  // namespace
 }  // namespace vantor::test

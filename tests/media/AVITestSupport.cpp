@@ -125,14 +125,21 @@ class CMemoryWriteFile final : public CWriteFile {
 
 }  // namespace
 
-std::unique_ptr<CWriteFile> CMemoryFileSystem::CreateWriteFile(const std::string&) {
-  ++m_Counts.nCreates;
-  if (m_Plan.bFailCreate) {
+std::unique_ptr<CWriteFile> CMemoryFileSystem::CreateWriteFile(const std::string& strPath) {
+  const int nCall = m_Counts.nCreates++;
+  if (m_Plan.bFailCreate || nCall == m_Plan.nFailCreate) {
     m_Counts.bFaultHit = true;
     return nullptr;
   }
   m_pFile = std::make_shared<CMemoryFile>();
+  m_Files.emplace_back(strPath, m_pFile);
   return std::make_unique<CMemoryWriteFile>(this, m_pFile);
+}
+
+std::vector<const CByteSource*> FilesOf(const CMemoryFileSystem& fs) {
+  std::vector<const CByteSource*> files;
+  for (const auto& file : fs.m_Files) files.push_back(file.second.get());
+  return files;
 }
 
 bool CMemoryFileSystem::GetFileSystemName(const std::string&, std::string* pName) {
@@ -294,6 +301,33 @@ std::size_t WriteChunks(AVIOutputFile& avi, const std::vector<TestChunk>& chunks
   return chunks.size();
 }
 
+std::vector<ContinuationCase> ContinuationCases() {
+  auto video = [](std::uint32_t nFrame, std::uint32_t nFrom, std::uint32_t nSpread) {
+    return TestChunk{0, nFrom + nFrame * 7919u % nSpread, nFrame % 5 != 0};
+  };
+  std::vector<ContinuationCase> cases(3);
+  // 8 index chunks of 16 entries: 128 chunks of a stream per file, over several segments.
+  cases[0] = {"SuperIndexFull", {8 << 10, 64, 16, 8}, true, false, {}};
+  for (std::uint32_t i = 0; i < 1500; ++i) {
+    cases[0].chunks.push_back(video(i, 100, 300));
+    cases[0].chunks.push_back({1, 48});
+  }
+  // Four segments of 16 KiB, a few frames each.
+  cases[1] = {"SegmentsFull", {16 << 10, 4, 3072, 256}, false, true, {}};
+  for (std::uint32_t i = 0; i < 400; ++i) {
+    cases[1].chunks.push_back(video(i, 2000, 4001));
+    for (int k = 0; k < 3; ++k) cases[1].chunks.push_back({1, 480});
+  }
+  // Stretches of small chunks fill the super index, stretches of large ones the segments.
+  cases[2] = {"Mixed", {8 << 10, 6, 8, 16}, true, true, {}};
+  for (std::uint32_t i = 0; i < 1200; ++i) {
+    const bool bLarge = i / 300 % 2 == 1;
+    cases[2].chunks.push_back(video(i, bLarge ? 2500 : 20, bLarge ? 1500 : 40));
+    cases[2].chunks.push_back({1, bLarge ? 960u : 2u});
+  }
+  return cases;
+}
+
 namespace {
 
 // Positions of the "indx" (or placeholder) chunk and of "strh" in each stream header list.
@@ -383,6 +417,45 @@ void ExpectStreamIndex(const CByteSource& src, const WalkedFile& walked,
 
 void ExpectFileMatches(const CByteSource& src, const WalkedFile& walked,
                        const std::vector<TestChunk>& chunks, const AVIOutputFile& avi) {
+  ExpectFileMatches(src, walked, chunks, 0u);
+  EXPECT_EQ(static_cast<std::size_t>(avi.get_CompletedSegments()), walked.segments.size());
+}
+
+std::vector<WalkedFile> ExpectRecordingMatches(const std::vector<const CByteSource*>& files,
+                                               const std::vector<TestChunk>& chunks) {
+  std::vector<WalkedFile> walks;
+  std::size_t nNext = 0;
+  for (const CByteSource* pFile : files) {
+    SCOPED_TRACE("file " + std::to_string(walks.size() + 1));
+    walks.push_back(WalkAVI(*pFile));
+    const std::size_t nHere = std::min(walks.back().dataChunks.size(), chunks.size() - nNext);
+    const std::vector<TestChunk> slice(chunks.begin() + static_cast<std::ptrdiff_t>(nNext),
+                                       chunks.begin() + static_cast<std::ptrdiff_t>(nNext + nHere));
+    ExpectFileMatches(*pFile, walks.back(), slice, static_cast<std::uint32_t>(nNext));
+    nNext += nHere;
+    // Each file's lengths are its own.
+    std::uint32_t nFrames = 0;
+    std::uint64_t nAudioBytes = 0;
+    for (const TestChunk& c : slice) {
+      if (c.nStream)
+        nAudioBytes += c.nSize;
+      else
+        ++nFrames;
+    }
+    const std::vector<StreamHead> heads = FindStreamHeads(*pFile);
+    if (heads.size() != 2) continue;
+    const std::uint32_t nSampleSize = pFile->U32(heads[1].nStrhPos + 8 + 44);
+    EXPECT_EQ(pFile->U32(heads[0].nStrhPos + 8 + 32), nFrames ? nFrames : 1u) << "video length";
+    EXPECT_EQ(pFile->U32(heads[1].nStrhPos + 8 + 32),
+              nAudioBytes ? static_cast<std::uint32_t>(nAudioBytes / (nSampleSize ? nSampleSize : 1)) : 1u)
+        << "audio length";
+  }
+  EXPECT_EQ(nNext, chunks.size()) << "chunks missing from the recording";
+  return walks;
+}
+
+void ExpectFileMatches(const CByteSource& src, const WalkedFile& walked,
+                       const std::vector<TestChunk>& chunks, std::uint32_t nFirstOrdinal) {
   ASSERT_TRUE(walked.bOk) << walked.strError;
   EXPECT_EQ(walked.nEnd, src.get_Size()) << "the file must end with its last segment";
   ASSERT_EQ(walked.dataChunks.size(), chunks.size());
@@ -393,7 +466,7 @@ void ExpectFileMatches(const CByteSource& src, const WalkedFile& walked,
     ASSERT_EQ(w.strId, chunks[i].nStream ? "01wb" : "00dc") << "chunk " << i;
     ASSERT_EQ(w.nSize, chunks[i].nSize) << "chunk " << i;
     if (!chunks[i].bBulk) {
-      EXPECT_EQ(src.Bytes(w.nPos + 8, w.nSize), PatternData(w.nSize, static_cast<std::uint32_t>(i)));
+      EXPECT_EQ(src.Bytes(w.nPos + 8, w.nSize), PatternData(w.nSize, nFirstOrdinal + static_cast<std::uint32_t>(i)));
     }
     if (w.nSize & 1) {
       EXPECT_EQ(src.Bytes(w.nPos + 8 + w.nSize, 1)[0], 0) << "pad byte of chunk " << i;
@@ -414,7 +487,6 @@ void ExpectFileMatches(const CByteSource& src, const WalkedFile& walked,
 
   const std::vector<StreamHead> heads = FindStreamHeads(src);
   ASSERT_EQ(heads.size(), 2u);
-  EXPECT_EQ(static_cast<std::size_t>(avi.get_CompletedSegments()), walked.segments.size());
   if (walked.segments.size() == 1) {
     EXPECT_TRUE(walked.indexChunks.empty());
     for (const StreamHead& h : heads) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +64,7 @@ class CMemoryFile final : public CByteSource {
 // kind fails; -1 never.
 struct FaultPlan {
   bool bFailCreate = false;
+  int nFailCreate = -1;
   int nFailSeek = -1;
   int nFailWrite = -1;
   int nShortWrite = -1;
@@ -86,7 +88,12 @@ class CMemoryFileSystem final : public CFileSystem {
   FaultPlan m_Plan;
   CallCounts m_Counts;
   std::shared_ptr<CMemoryFile> m_pFile;  // the latest file created
+  // Every file created, in order, with the path it was created under.
+  std::vector<std::pair<std::string, std::shared_ptr<CMemoryFile>>> m_Files;
 };
+
+// The files a memory file system holds, in the order they were created.
+std::vector<const CByteSource*> FilesOf(const CMemoryFileSystem& fs);
 
 // What a walk over the RIFF structure found.
 struct WalkedChunk {
@@ -136,11 +143,30 @@ std::vector<TestChunk> Interleave(const std::vector<std::uint32_t>& videoSizes, 
 // Writes the chunks through the streams; the count of chunks written before a failure.
 std::size_t WriteChunks(AVIOutputFile& avi, const std::vector<TestChunk>& chunks);
 
+// Recordings driven past small limits, so that they go on through many files: each
+// case reaches the limit it is named after (in some files both).
+struct ContinuationCase {
+  const char* szName;
+  AVIWriterLimits limits;
+  bool bFillsSuperIndex, bFillsSegments;  // some file ends with it full
+  std::vector<TestChunk> chunks;
+};
+std::vector<ContinuationCase> ContinuationCases();
+inline void PrintTo(const ContinuationCase& c, std::ostream* pOut) { *pOut << c.szName; }
+
 // Checks, against the walked structure, that the data chunks are the ones written (ids,
 // sizes, contents unless bulk, zero pad bytes), that idx1 lists exactly segment 0's
 // chunks, and for a file with more than one segment every ix##/indx field.
 void ExpectFileMatches(const CByteSource& src, const WalkedFile& walked,
                        const std::vector<TestChunk>& chunks, const AVIOutputFile& avi);
+// The same for one file of a continued recording, whose chunks were the written ones
+// from nFirstOrdinal on (PatternData numbers them across the whole recording).
+void ExpectFileMatches(const CByteSource& src, const WalkedFile& walked,
+                       const std::vector<TestChunk>& chunks, std::uint32_t nFirstOrdinal);
+// Every file of a recording, in order, checked as above; together they hold exactly the
+// written chunks. Returns each file's walk.
+std::vector<WalkedFile> ExpectRecordingMatches(const std::vector<const CByteSource*>& files,
+                                               const std::vector<TestChunk>& chunks);
 
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path);
 std::string PathToUtf8(const std::filesystem::path& path);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -195,6 +196,99 @@ INSTANTIATE_TEST_SUITE_P(
                     PipelineCase{"capture_device_8bit", 640, 480, 40, {1, 1, 48000, 48000, 1, 8, 0}, true},
                     PipelineCase{"larger_than_default_buffer", 2600, 1700, 6, {1, 1, 48000, 48000, 1, 8, 0}, false}),
     [](const testing::TestParamInfo<PipelineCase>& info) { return std::string(info.param.szName); });
+
+// The whole pipeline into small files (a few hundred KiB each): every file decodes on its
+// own from its first picture, which is whole; the pattern's frame numbers run on from
+// file to file without a gap; each file's video lasts as long as its own sound; and the
+// files' sound is all the sound written.
+TEST(recorder_PipelineFiles, EveryFileDecodesAloneAndTogetherTheyHoldEverything) {
+  if (!kFfprobe || !kFfmpeg) GTEST_SKIP() << "ffmpeg or ffprobe not found at configure time";
+  CTempDir dir;
+  const std::int32_t nWidth = 640, nHeight = 360;
+  const int nFrames = 240;
+  const WaveFormatEx wfx = {1, 2, 48000, 192000, 4, 16, 0};
+  CAviRecorder rec(nullptr, AVIWriterLimits{512 << 10, 3, 8, 8});
+  CFrameBuffer buffer;
+  CPendingCounter pending(0);
+  std::int32_t nFrameBytes = 0;
+  std::atomic<std::int32_t> recording{1};
+  CEncoderThread thread(rec, buffer, pending, nFrameBytes, recording);
+  ASSERT_EQ(thread.BeginUtf8(MakeFrameHeader(nWidth, nHeight), &wfx, 30, dir.File("files.avi")), kOk)
+      << thread.get_ErrorMessage();
+  std::atomic<int> nHandedOver{0};
+  std::atomic<bool> bVideoDone{false};
+  std::uint64_t nSoundWritten = 0;
+  std::thread audio([&] {
+    const std::uint32_t nBlock = 480 * wfx.nBlockAlign;
+    const std::vector<std::uint8_t> block(nBlock, 0);
+    for (;;) {
+      const bool bLast = bVideoDone.load();
+      const std::uint64_t nDue = static_cast<std::uint64_t>(nHandedOver.load()) * wfx.nAvgBytesPerSec / 30;
+      for (; nSoundWritten + nBlock <= nDue; nSoundWritten += nBlock) rec.WriteAudio(block.data(), nBlock);
+      if (bLast) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+  const std::uint32_t nStride = DibRowBytes(nWidth);
+  for (int k = 0; k < nFrames; ++k) {
+    DrawTestPattern(buffer.get_WriteSlot(), nWidth, nHeight, nStride, static_cast<std::uint32_t>(k));
+    thread.WaitUntilEncoded();
+    buffer.Publish(pending);
+    ++nHandedOver;
+  }
+  thread.WaitUntilEncoded();
+  bVideoDone = true;
+  audio.join();
+  thread.Stop(true);
+  ASSERT_EQ(thread.get_CloseResult(), kOk);
+
+  const std::vector<std::string> files = rec.get_Files();
+  ASSERT_GE(files.size(), 3u);
+  const std::string strQuiet = " -v error ";
+  const std::string strErr = dir.File("decode.err");
+  std::int64_t nNext = 0;
+  std::uint64_t nSoundRead = 0;
+  for (const std::string& strFile : files) {
+    SCOPED_TRACE(strFile);
+    int nExit = -1;
+    // Every decoded picture, whatever rate ffmpeg would resample a short file to.
+    const std::string strRaw = RunCommand(std::string("'") + kFfmpeg + "'" + strQuiet + "-i '" + strFile +
+                                              "' -map 0:v -fps_mode passthrough -enc_time_base -1 -f rawvideo"
+                                              " -pix_fmt bgr24 - 2>'" + strErr + "'",
+                                          &nExit);
+    ASSERT_EQ(nExit, 0);
+    std::ifstream err(strErr);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>()), "");
+    const std::size_t nFrameSize = static_cast<std::size_t>(nWidth) * nHeight * 3;
+    ASSERT_GT(strRaw.size(), 0u);
+    ASSERT_EQ(strRaw.size() % nFrameSize, 0u);
+    for (std::size_t i = 0; i < strRaw.size() / nFrameSize; ++i)
+      ASSERT_EQ(ReadTestPatternFrame(reinterpret_cast<const std::uint8_t*>(strRaw.data()) + nFrameSize * i, nWidth,
+                                     nHeight, static_cast<std::uint32_t>(nWidth) * 3),
+                nNext++);
+    const auto types = Lines(RunCommand(std::string("'") + kFfprobe + "'" + strQuiet +
+                                        "-select_streams v -show_entries frame=pict_type -of csv=p=0 '" + strFile + "'"));
+    ASSERT_FALSE(types.empty());
+    EXPECT_EQ(types[0], "I");
+    const auto sound = Lines(RunCommand(std::string("'") + kFfprobe + "'" + strQuiet +
+                                        "-select_streams a -show_entries packet=pts_time,duration_time,size -of csv=p=0 '" +
+                                        strFile + "'"));
+    double dSoundEnd = 0;
+    for (const std::string& strLine : sound) {
+      double dPts = 0, dDuration = 0;
+      unsigned long long nSize = 0;
+      ASSERT_EQ(std::sscanf(strLine.c_str(), "%lf,%lf,%llu", &dPts, &dDuration, &nSize), 3) << strLine;
+      nSoundRead += nSize;
+      dSoundEnd = dPts + dDuration;
+    }
+    const auto video = Lines(RunCommand(std::string("'") + kFfprobe + "'" + strQuiet +
+                                        "-select_streams v -show_entries stream=duration -of csv=p=0 '" + strFile + "'"));
+    ASSERT_EQ(video.size(), 1u);
+    EXPECT_NEAR(std::stod(video[0]), dSoundEnd, 1.0 / 30);
+  }
+  EXPECT_EQ(nNext, nFrames);
+  EXPECT_EQ(nSoundRead, nSoundWritten);
+}
 
 }  // namespace
 }  // namespace vantor::test

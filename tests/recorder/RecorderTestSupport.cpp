@@ -67,8 +67,16 @@ bool CAviReader::Load(const std::string& strUtf8) {
     return false;
   }
   m_nRiffSize = U32(m_Bytes, 4);
-  const std::size_t nEnd = std::min<std::size_t>(m_Bytes.size(), 8 + static_cast<std::size_t>(m_nRiffSize));
-  return Walk(12, nEnd, -1);
+  for (std::size_t nRiff = 0; nRiff + 12 <= m_Bytes.size();) {
+    const std::size_t nEnd = std::min<std::size_t>(m_Bytes.size(), nRiff + 8 + U32(m_Bytes, nRiff + 4));
+    if (!Walk(nRiff + 12, nEnd, -1)) return false;
+    nRiff = nEnd;
+    if (nRiff + 12 <= m_Bytes.size() && (FourCC(U32(m_Bytes, nRiff)) != "RIFF" || FourCC(U32(m_Bytes, nRiff + 8)) != "AVIX")) {
+      m_strError = "no AVIX segment after a RIFF segment";
+      return false;
+    }
+  }
+  return true;
 }
 
 bool CAviReader::Walk(std::size_t nPos, std::size_t nEnd, int nStream) {
@@ -180,7 +188,12 @@ struct FakeXvidAccess {
       }
     const int nResult = fake.fnResult ? fake.fnResult(nIndex) : 8;
     if (nResult > 0) std::memset(pFrame->bitstream, pBits[0], static_cast<std::size_t>(nResult));
-    pFrame->out_flags = (fake.fnKey ? fake.fnKey(nIndex) : nIndex == 0) ? xvid::kOutKeyFrame : 0;
+    pFrame->out_flags =
+        (fake.fnKey ? fake.fnKey(nIndex)
+                    : nIndex == 0 || pFrame->type == xvid::kTypeIVop ||
+                          (fake.nKeyInterval > 0 && nIndex % fake.nKeyInterval == 0))
+            ? xvid::kOutKeyFrame
+            : 0;
     std::lock_guard<std::mutex> lock(fake.m_Lock);
     fake.m_Encodes.push_back(e);
     return nResult;

@@ -32,7 +32,8 @@ std::string Utf8(const std::filesystem::path& path);
 std::filesystem::path PathOf(const std::string& strUtf8);
 bool ReadWholeFile(const std::string& strUtf8, std::vector<std::uint8_t>* pBytes);
 
-// The parts of a recorded AVI file the tests look at (first RIFF segment only).
+// The parts of a recorded AVI file the tests look at: headers and the legacy index from
+// the first RIFF segment, data chunks from every segment.
 struct AviChunkRef {
   std::uint32_t fcc = 0;
   std::size_t nOffset = 0;  // of the data
@@ -86,8 +87,11 @@ class CFakeXvid {
 
   // What the next encodes return: the size, or a negative error. Default 8.
   std::function<int(int nIndex)> fnResult;
-  // Whether encode nIndex reports a key frame. Default: only the first.
+  // Whether encode nIndex reports a key frame. Default: the first, every one the
+  // recorder asked to be coded whole (as Xvid does), and with nKeyInterval every
+  // nKeyInterval-th.
   std::function<bool(int nIndex)> fnKey;
+  int nKeyInterval = 0;
 
   // Holds every encode until Open() is called: lets a test make the encoder fall behind.
   void CloseGate();

@@ -37,6 +37,23 @@ bool EndsWithSeparator(const std::string& str) {
 
 // Two recordings started within the same tenth of a second would share a name; the
 // second gets a number rather than replacing the first.
+std::string UniquePath(const std::string& strPath);
+
+// A new file in strFolder named after the local time, numbered when the name is taken.
+std::string RecordingPathNow(const std::string& strFolder) {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t tNow = std::chrono::system_clock::to_time_t(now);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &tNow);
+#else
+  localtime_r(&tNow, &local);
+#endif
+  const int nTenths = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000 / 100);
+  return UniquePath(MakeRecordingPath(strFolder, local, nTenths));
+}
+
 std::string UniquePath(const std::string& strPath) {
   std::error_code ec;
   if (!std::filesystem::exists(PathFromUtf8(strPath), ec)) return strPath;
@@ -146,17 +163,10 @@ RecOutcome RunRecording(const RecOptions& options) {
     outcome.strError = "the folder " + options.strOutDir + " cannot be created";
     return outcome;
   }
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t tNow = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &tNow);
-#else
-  localtime_r(&tNow, &local);
-#endif
-  const int nTenths = static_cast<int>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000 / 100);
-  outcome.strPath = UniquePath(MakeRecordingPath(options.strOutDir, local, nTenths));
+  outcome.strPath = RecordingPathNow(options.strOutDir);
+  // A recording too long for one file goes on in files named the same way.
+  g_Recorder.SetNextFileName(
+      [strFolder = options.strOutDir](const std::string&, int) { return RecordingPathNow(strFolder); });
 
   CFrameDump dump;
   if (!options.strSaveFrames.empty() && !dump.Open(options.strSaveFrames, pVideo->get_Format())) {
@@ -223,6 +233,7 @@ RecOutcome RunRecording(const RecOptions& options) {
     return outcome;
   }
   outcome.nFrames = g_EncoderThread.get_FramesEncoded();
+  outcome.files = g_Recorder.get_Files();
   outcome.nExit = 0;
   return outcome;
 }

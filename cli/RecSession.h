@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "cli/RecOptions.h"
 
@@ -12,7 +13,9 @@ namespace vantor {
 
 struct RecOutcome {
   int nExit = 1;           // 0 recorded; 1 could not record
-  std::string strPath;     // UTF-8: the file written
+  std::string strPath;     // UTF-8: the file written (the first, when there are more)
+  // UTF-8: every file of the recording, in order (a long recording goes on in more).
+  std::vector<std::string> files;
   std::string strError;    // one line for the user when nExit != 0
   std::uint32_t nFrames = 0;  // video frames in the file
   double dSeconds = 0;        // from the start of the encoder to the file's close

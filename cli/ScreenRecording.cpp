@@ -234,6 +234,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
 
   const CaptureOutcome capture = g_RecordingControl.get_LastOutcome();
   outcome.strPath = Utf8FromWide(capture.strFileName.c_str());
+  outcome.files = g_Recorder.get_Files();
   outcome.dSeconds = std::chrono::duration<double>(tDone - tStart).count();
   outcome.dCpuSeconds = ProcessCpuSeconds() - dCpuStart;
   outcome.nFrames = g_EncoderThread.get_FramesEncoded();

@@ -69,7 +69,12 @@ int Run(const std::vector<std::string>& args) {
     Print(stderr, "VantorRec: " + outcome.strError + "\n");
     return outcome.nExit;
   }
-  Print(stdout, outcome.strPath + "\n");
+  // The file's path; a recording that went on into more files names each on a line.
+  if (outcome.files.size() > 1) {
+    for (const std::string& strFile : outcome.files) Print(stdout, strFile + "\n");
+  } else {
+    Print(stdout, outcome.strPath + "\n");
+  }
   if (options.bStats) {
     char szLine[200];
     std::snprintf(szLine, sizeof szLine, "stats: frames=%u seconds=%.3f fps=%.1f cpu_seconds=%.3f\n",

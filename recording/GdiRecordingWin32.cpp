@@ -42,6 +42,9 @@ class CBorderFlash final : public IGrabObserver {
 
 CBorderFlash s_BorderFlash;
 
+bool MakeFileNameIn(std::wstring& strFolder, wchar_t* szOut, const wchar_t* szExtension);
+void TakeFreeName(wchar_t* szName);
+
 class CGdiCaptureHost final : public ICaptureHost {
  public:
   const BitmapInfoHeader* GrabFrame(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth,
@@ -56,6 +59,17 @@ class CGdiCaptureHost final : public ICaptureHost {
   }
   Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatEx& audioFormat,
                        std::int32_t nFramesPerSecond, const wchar_t* szFileName, std::string* pError) override {
+    // A recording too long for one file goes on in the next, named after its own start
+    // in the same folder as the first.
+    std::wstring strFolder(szFileName);
+    const std::size_t nSlash = strFolder.find_last_of(L"\\/");
+    strFolder.erase(nSlash == std::wstring::npos ? 0 : nSlash + 1);
+    g_Recorder.SetNextFileName([strFolder](const std::string&, int) mutable {
+      wchar_t szNext[kOutputNameCapacity] = {};
+      if (strFolder.empty() || !MakeFileNameIn(strFolder, szNext, L"avi")) return std::string();
+      TakeFreeName(szNext);
+      return Utf8FromWide(szNext);
+    });
     // The file stays open after Stop until the sound source has written its last blocks.
     const Result nResult = g_EncoderThread.Begin(firstFrame, &audioFormat, static_cast<double>(nFramesPerSecond),
                                                  szFileName, /*bHoldClose=*/true);
@@ -103,6 +117,19 @@ bool MakeFileNameIn(std::wstring& strFolder, wchar_t* szOut, const wchar_t* szEx
   const bool bOk = FormatOutputFileName(strFolder, strDefault, szExtension, LocalNow(), szOut, kOutputNameCapacity);
   if (bDefault) CreateFolderTree(strDefault);
   return bOk;
+}
+
+// Two recordings (or two files of one) started within one tenth of a second would share
+// the name; the second must not overwrite the first: it gets the first free number.
+void TakeFreeName(wchar_t* szName) {
+  for (int n = 2; ::GetFileAttributesW(szName) != INVALID_FILE_ATTRIBUTES && n < 1000; ++n) {
+    wchar_t szNumbered[kOutputNameCapacity];
+    if (!NumberOutputFileName(szName, n, szNumbered, kOutputNameCapacity)) break;
+    if (::GetFileAttributesW(szNumbered) == INVALID_FILE_ATTRIBUTES) {
+      ::lstrcpyW(szName, szNumbered);
+      break;
+    }
+  }
 }
 
 void RecordWithoutFile(std::uint64_t nRun, const std::string& strWhy) {
@@ -184,16 +211,7 @@ DWORD RunRecordingThread(std::uint64_t nRun, RecordingSettings settings) {
     RecordWithoutFile(nRun, "Cannot record: the output folder's name is too long for a file name.");
     return 0;
   }
-  // Two recordings started within one tenth of a second would share the name; the
-  // second must not overwrite the first.
-  for (int n = 2; ::GetFileAttributesW(szName) != INVALID_FILE_ATTRIBUTES && n < 1000; ++n) {
-    wchar_t szNumbered[kOutputNameCapacity];
-    if (!NumberOutputFileName(szName, n, szNumbered, kOutputNameCapacity)) break;
-    if (::GetFileAttributesW(szNumbered) == INVALID_FILE_ATTRIBUTES) {
-      ::lstrcpyW(szName, szNumbered);
-      break;
-    }
-  }
+  TakeFreeName(szName);
   const CaptureRect& rc = settings.rcArea;
   const int nWidth = static_cast<int>(static_cast<std::int64_t>(rc.right) - rc.left + 1);
   const int nHeight = static_cast<int>(static_cast<std::int64_t>(rc.bottom) - rc.top + 1);

@@ -6,6 +6,8 @@
 #include <new>
 #include <numeric>
 
+#include "base/DibLayout.h"
+
 namespace vantor {
 namespace {
 
@@ -19,10 +21,6 @@ std::uint16_t SubFormatTag(const std::uint8_t (&guid)[16]) {
   if (guid[0] == kWaveFormatPcm) return kWaveFormatPcm;
   if (guid[0] == kWaveFormatIeeeFloat) return kWaveFormatIeeeFloat;
   return 0;
-}
-
-std::uint32_t RowBytes(std::int32_t nWidth) {
-  return ((static_cast<std::uint32_t>(nWidth) * 24u + 31u) >> 3) & ~3u;
 }
 
 std::uint32_t AbsHeight(std::int32_t nHeight) {
@@ -385,7 +383,7 @@ Result CAviRecorder::EncodeFrame(const void* pBits, std::int32_t nBytes, std::in
     nFile = m_Writer.get_FileNumber();
   }
 
-  const std::uint32_t nStride = RowBytes(m_VideoFormat.biWidth);
+  const auto nStride = static_cast<std::uint32_t>(DibRowBytes(m_VideoFormat.biWidth));
   const std::uint64_t nImage = static_cast<std::uint64_t>(nStride) * AbsHeight(m_VideoFormat.biHeight);
   int nCoded = -1;
   bool bKey = false;

@@ -11,13 +11,14 @@
 #include <string>
 #include <system_error>
 
-#include "app/Globals.h"
 #include "cli/Sources.h"
 #include "cli/WideText.h"
 #include "media/AviRecorder.h"
 #include "overlays/FlashingWnd.h"
 #include "recording/EncoderThread.h"
 #include "recording/GdiRecordingWin32.h"
+#include "recording/OutputFileName.h"
+#include "app/Settings.h"
 #endif
 
 namespace vantor {
@@ -63,6 +64,8 @@ void Say(const char* szState) {
 // Each command is answered on standard error once it has taken effect: "state:
 // paused" only when no grab is in progress any more.
 DWORD WINAPI ReadCommands(void*) {
+  IRecordingCommands& commands = TheGdiRecording();
+  const CRecordingControl& control = TheGdiRecording().get_Control();
   HANDLE hIn = ::GetStdHandle(STD_INPUT_HANDLE);
   std::string strLine;
   char c;
@@ -73,18 +76,17 @@ DWORD WINAPI ReadCommands(void*) {
       continue;
     }
     if (strLine == "pause") {
-      if (PauseRecording()) {
-        while (!g_RecordingControl.IsInPauseWait() && g_RecordingControl.IsThreadRunning() && g_Paused.load())
-          ::Sleep(5);
+      if (commands.Pause()) {
+        while (!control.IsInPauseWait() && control.IsThreadRunning() && g_Paused.load()) ::Sleep(5);
         Say("paused");
       } else {
         Say("recording");
       }
     } else if (strLine == "record") {
-      StartRecording();
+      commands.Record();
       Say("recording");
     } else if (strLine == "stop") {
-      StopRecording();
+      commands.Stop();
       Say("stopped");
       WakeMain();
     } else if (!strLine.empty()) {
@@ -105,7 +107,7 @@ class CSourceAudio final : public IRecordingAudio {
     AudioSink sink;
     sink.fnWrite = [](const void* pData, std::uint32_t nBytes) { g_Recorder.WriteAudio(pData, nBytes); };
     const double dFps = m_dFps;
-    sink.fnClock = [dFps] { return MicrosOfFrames(g_RecordingControl.get_Grabs(), dFps); };
+    sink.fnClock = [dFps] { return MicrosOfFrames(TheGdiRecording().get_Control().get_Grabs(), dFps); };
     std::string strError;
     m_Source.Start(std::move(sink), &strError);
   }
@@ -150,15 +152,18 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // this thread's queue, for the wake-ups
 
   ReadScreenSize();
+  // VantorRec's own settings, as one value: the program's settings stay as they are.
+  RecordingSettings settings;
   if (options.bHasRect)
-    g_CaptureRect = {options.nRectLeft, options.nRectTop, options.nRectRight, options.nRectBottom};
+    settings.rcArea = {options.nRectLeft, options.nRectTop, options.nRectRight, options.nRectBottom};
   else
-    g_CaptureRect = {0, 0, g_ScreenWidth - 1, g_ScreenHeight - 1};
-  g_FrameRate = static_cast<float>(options.dFramesPerSecond);
-  g_OutputFolder = WideFromUtf8(options.strOutDir);
+    settings.rcArea = {0, 0, g_ScreenWidth - 1, g_ScreenHeight - 1};
+  settings.fFrameRate = static_cast<float>(options.dFramesPerSecond);
+  settings.strOutputFolder = WideFromUtf8(options.strOutDir);
+  FixOutputFolder(settings.strOutputFolder, DefaultOutputFolder());
 
   std::error_code ec;
-  const std::filesystem::path folder(g_OutputFolder);
+  const std::filesystem::path folder(settings.strOutputFolder);
   std::filesystem::create_directories(folder, ec);
   if (!std::filesystem::is_directory(folder, ec)) {
     outcome.strError = "the folder " + options.strOutDir + " cannot be created";
@@ -168,28 +173,19 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   std::unique_ptr<IAudioSource> pSound;
   std::unique_ptr<CSourceAudio> pSoundAdapter;
   std::string strError;
-  // The sound choice is VantorRec's own for this recording; the program's is restored.
-  struct SoundChoice {
-    std::int32_t bUseLoopback = g_bUseLoopback, bDevicePresent = g_bCaptureDevicePresent;
-    IRecordingAudio* pDevice = g_pCaptureDeviceAudio;
-    ~SoundChoice() {
-      g_bUseLoopback = bUseLoopback;
-      g_bCaptureDevicePresent = bDevicePresent;
-      g_pCaptureDeviceAudio = pDevice;
-    }
-  } restoreSound;
-  g_bUseLoopback = 0;
-  g_bCaptureDevicePresent = 0;
   if (options.strAudio != "none") {
     pSound = CreateAudioSource(options.strAudio);
     if (!pSound || !pSound->Open(options, &strError)) {
       outcome.strError = "the sound source '" + options.strAudio + "' cannot be opened: " + strError;
       return outcome;
     }
-    pSoundAdapter = std::make_unique<CSourceAudio>(*pSound, static_cast<double>(WholeFramesPerSecond(g_FrameRate)));
-    g_pCaptureDeviceAudio = pSoundAdapter.get();
-    g_bCaptureDevicePresent = 1;
+    pSoundAdapter =
+        std::make_unique<CSourceAudio>(*pSound, static_cast<double>(WholeFramesPerSecond(settings.fFrameRate)));
+    settings.pOwnSound = pSoundAdapter.get();
   }
+  CRecordingEngine& engine = TheGdiRecording();
+  // "record" on the command line starts (or resumes) with the same value.
+  engine.SetSettingsSource([settings] { return settings; });
 
   CFlashingWnd border;
   if (!border.CreateOverScreen()) {
@@ -206,13 +202,13 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   const auto tStart = std::chrono::steady_clock::now();
   const auto tEnd = tStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                  std::chrono::duration<double>(options.dSeconds));
-  if (StartRecording() != CRecordingControl::StartResult::kStarted) {
+  if (engine.Record(settings) != RecordResult::kStarted) {
     outcome.strError = "the recording thread cannot be started";
   } else {
     if (options.bCommands) Say("recording");
     // The main dialog's part: keep the border window's messages flowing until the
     // recording is to end.
-    while (g_RecordingControl.IsThreadRunning() && !s_bStopRequested.load()) {
+    while (engine.get_Control().IsThreadRunning() && !s_bStopRequested.load()) {
       const auto tNow = std::chrono::steady_clock::now();
       if (tNow >= tEnd) break;
       const auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - tNow).count();
@@ -220,10 +216,9 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
                                   QS_ALLINPUT);
       Pump();
     }
-    FinishRecording();
-    WaitForRecordingEnd(INFINITE);
-    // After a Stop the encoder thread finishes the file on its own.
-    g_EncoderThread.WaitUntilClosed();
+    // After a Stop the encoder thread finishes the file on its own; either way it is
+    // closed when this returns.
+    FinishRecordingAndWait();
   }
   const auto tDone = std::chrono::steady_clock::now();
   ::SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
@@ -232,7 +227,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   s_dwMainThread = 0;
   if (!outcome.strError.empty()) return outcome;
 
-  const CaptureOutcome capture = g_RecordingControl.get_LastOutcome();
+  const CaptureOutcome capture = engine.get_Control().get_LastOutcome();
   outcome.strPath = Utf8FromWide(capture.strFileName.c_str());
   outcome.files = g_Recorder.get_Files();
   outcome.dSeconds = std::chrono::duration<double>(tDone - tStart).count();

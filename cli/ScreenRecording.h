@@ -1,6 +1,6 @@
 // `VantorRec --source screen`: the screen, or a rectangle of it, recorded through the
-// program's own GDI recording (StartRecording, the recording thread, RunCapture), with
-// the border window shown round the area and the cursor drawn in. Windows only; the
+// program's own recording engine (TheGdiRecording()), with the border window shown
+// round the area and the cursor drawn in. Windows only; the
 // other builds do not offer the source.
 #pragma once
 #include "cli/RecOptions.h"

@@ -158,6 +158,18 @@ void CFlashingWnd::Hide() {
   if (HWND hWnd = m_hWnd.load()) ::ShowWindow(hWnd, SW_HIDE);
 }
 
+void CFlashingWnd::ShowAreaAsync(int nLeft, int nTop, int nWidth, int nHeight) {
+  {
+    std::lock_guard<std::mutex> lock(m_AreaLock);
+    m_rcArea = AreaFromOrigin(nLeft, nTop, nWidth, nHeight);
+  }
+  if (HWND hWnd = m_hWnd.load()) ::PostMessageW(hWnd, kShowMessage, 1, 0);
+}
+
+void CFlashingWnd::HideAsync() {
+  if (HWND hWnd = m_hWnd.load()) ::PostMessageW(hWnd, kShowMessage, 0, 0);
+}
+
 LRESULT CALLBACK CFlashingWnd::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   auto* pThis = reinterpret_cast<CFlashingWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
   if (!pThis) return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
@@ -167,6 +179,14 @@ LRESULT CALLBACK CFlashingWnd::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, L
 LRESULT CFlashingWnd::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   HWND hWnd = m_hWnd.load();
   switch (uMsg) {
+    case kShowMessage:
+      if (wParam) {
+        ApplyRegion(get_Area());
+        Show();
+      } else {
+        Hide();
+      }
+      return 0;
     case WM_ERASEBKGND:
       return TRUE;  // nothing to erase: the marks are all there is
     case WM_MOUSEACTIVATE:

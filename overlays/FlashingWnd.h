@@ -55,6 +55,12 @@ class CFlashingWnd {
 
   void Show();
   void Hide();
+  // From another thread (the recording's), without waiting for the window's thread,
+  // which may itself be waiting for the caller: the area is taken at once (PaintBorder
+  // paints it from then on), the region and the showing follow on the window's thread,
+  // in the order posted.
+  void ShowAreaAsync(int nLeft, int nTop, int nWidth, int nHeight);
+  void HideAsync();
 
   HWND get_Hwnd() const { return m_hWnd.load(); }
   CaptureRect get_Area() const;
@@ -66,6 +72,9 @@ class CFlashingWnd {
   static LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
   // Hands the region of area to the window; the window then owns it.
   void ApplyRegion(const CaptureRect& area);
+
+  // Posted by ShowAreaAsync (wParam 1) and HideAsync (wParam 0).
+  static constexpr UINT kShowMessage = WM_APP + 1;
 
   std::atomic<HWND> m_hWnd{nullptr};
   POINT m_ptOrigin{};  // the window's top-left corner on the screen

@@ -4,20 +4,13 @@
 #include <memory>
 #include <system_error>
 
-#include "app/Globals.h"
 #include "recording/ScreenGrabberLayout.h"
 
 namespace vantor {
 
 std::atomic<std::int32_t> g_Paused{0};
-CaptureRect g_CaptureRect{};
-float g_FrameRate = 0;
-std::wstring g_OutputFolder;
 CaptureRect g_MovedRect{};
 std::atomic<std::int32_t> g_RegionMoved{0};
-
-IRecordingAudio* g_pLoopbackAudio = nullptr;
-IRecordingAudio* g_pCaptureDeviceAudio = nullptr;
 
 namespace {
 
@@ -50,9 +43,15 @@ void DiscardMovedArea() {
   g_RegionMoved.store(0);
 }
 
-IRecordingAudio* ChooseRecordingAudio() {
-  if (g_bUseLoopback) return g_pLoopbackAudio;
-  if (g_bCaptureDevicePresent) return g_pCaptureDeviceAudio;
+IRecordingAudio* ChooseRecordingAudio(SoundChoice choice, const RecordingSoundSources& sources) {
+  switch (choice) {
+    case SoundChoice::kLoopback:
+      return sources.pLoopback;
+    case SoundChoice::kCaptureDevice:
+      return sources.pCaptureDevice;
+    case SoundChoice::kNone:
+      break;
+  }
   return nullptr;
 }
 
@@ -228,11 +227,12 @@ void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_
 }  // namespace
 
 CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control, std::uint64_t nRun,
-                                 std::int32_t nTop, std::int32_t nLeft, std::int32_t nWidth,
-                                 std::int32_t nHeight, std::int32_t nFramesPerSecond,
-                                 const wchar_t* szFileName) {
+                                 const CaptureRequest& request) {
+  std::int32_t nLeft = request.nLeft, nTop = request.nTop;
+  const std::int32_t nWidth = request.nWidth, nHeight = request.nHeight;
+  const std::int32_t nFramesPerSecond = request.nFramesPerSecond;
   CaptureOutcome outcome;
-  outcome.strFileName = szFileName ? szFileName : L"";
+  outcome.strFileName = request.strFileName;
   if (nWidth <= 0 || nHeight <= 0) {
     outcome.strError = "Cannot record: the area to record is empty.";
     return outcome;
@@ -252,7 +252,7 @@ CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control,
   }
   const BitmapInfoHeader firstHeader = *pFirst;
 
-  IRecordingAudio* pAudio = ChooseRecordingAudio();
+  IRecordingAudio* pAudio = request.pAudio;
   WaveFormatEx audioFormat = DefaultCaptureFormat();
   if (pAudio) {
     if (const WaveFormatEx* pFormat = pAudio->PrepareFormat())

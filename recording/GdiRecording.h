@@ -32,15 +32,14 @@
 #include "base/Screen.h"
 #include "media/AVITypes.h"
 #include "platform/Types.h"
+#include "recording/RecordingCommands.h"
+#include "recording/RecordingSettings.h"
 
 namespace vantor {
 
 // Recording state shared by the commands, the recording thread and the border window.
 // Flags are 32-bit integers used as booleans.
 extern std::atomic<std::int32_t> g_Paused;  // the recording is paused
-extern CaptureRect g_CaptureRect;          // the area to record, read at each start
-extern float g_FrameRate;                  // frames per second, read at each start
-extern std::wstring g_OutputFolder;        // gains a trailing separator when a name is made
 
 // The area as the user last moved it with the border window. Only its left and top
 // matter to the recording; g_RegionMoved says that a move waits to be taken.
@@ -70,12 +69,14 @@ class IRecordingAudio {
   virtual void Stop() = 0;
 };
 
-// The sources a recording chooses from: the loopback of the default playback device
-// (g_bUseLoopback) or a capture device (g_bCaptureDevicePresent). Null: not available.
-extern IRecordingAudio* g_pLoopbackAudio;
-extern IRecordingAudio* g_pCaptureDeviceAudio;
-// The source for the present settings, or null for a recording without sound.
-IRecordingAudio* ChooseRecordingAudio();
+// The sources a recording chooses from: the loopback of the default playback device and
+// a capture device. Null: not available.
+struct RecordingSoundSources {
+  IRecordingAudio* pLoopback = nullptr;
+  IRecordingAudio* pCaptureDevice = nullptr;
+};
+// The source for a choice, or null for a recording without sound.
+IRecordingAudio* ChooseRecordingAudio(SoundChoice choice, const RecordingSoundSources& sources);
 // PCM, 48,000 Hz, 8 bits, mono: the capture devices' format, and the sound stream's
 // format when nothing is recorded.
 WaveFormatEx DefaultCaptureFormat();
@@ -101,8 +102,21 @@ class ICaptureHost {
   // the encoder thread, which closes the file on its own. False when the file could not
   // be finished (known only with bDrain).
   virtual bool EndEncoding(bool bDrain) = 0;
+  // The Stop command's part: the encoder drops the frames not yet encoded and closes the
+  // file on its own once EndEncoding(false) lets it.
+  virtual void StopEncoding() = 0;
+  // Waits until the latest recording's file is closed (at once when none is open).
+  virtual void WaitUntilClosed() = 0;
+  // The border round the area. Called from the recording thread (and HideBorder also
+  // from the command's thread): they must not wait for the window's own thread.
   virtual void ShowBorder(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight) = 0;
   virtual void HideBorder() = 0;
+  // A free name for a file started now in strFolder (empty: the default output folder,
+  // created when missing), or empty when none fits.
+  virtual std::wstring NameFile(const std::wstring& strFolder) = 0;
+  // Around a whole recording on its thread (the Windows host sharpens the timer).
+  virtual void BeginSession() {}
+  virtual void EndSession() {}
   // The millisecond clock (it may wrap) and a sleep in whole milliseconds.
   virtual std::uint32_t NowMs() = 0;
   virtual void SleepMs(std::uint32_t nMilliseconds) = 0;
@@ -122,7 +136,7 @@ struct CaptureOutcome {
 };
 
 // The Record, Pause and Stop commands and the recording thread they start. One per
-// program (g_RecordingControl in the programs; tests make their own with their own
+// engine (the programs' is TheGdiRecording(); tests make their own with their own
 // flags).
 class CRecordingControl {
  public:
@@ -134,12 +148,8 @@ class CRecordingControl {
   // Waits for a recording thread that still runs (it must be stopping by then).
   ~CRecordingControl();
 
-  enum class StartResult {
-    kStarted,         // a new recording thread runs fnRun
-    kResumed,         // the running recording was paused and goes on
-    kAlreadyRunning,  // nothing changed
-    kFailed,          // the thread could not be started; the flag is clear again
-  };
+  // kStarted: a new recording thread runs fnRun; kFailed: the flag is clear again.
+  using StartResult = RecordResult;
   // Record. A new recording sets the recording flag, clears the pause flag and runs
   // fnRun(nRun) on a new thread, after the previous recording's thread has ended.
   StartResult Start(RunFunction fnRun);
@@ -192,12 +202,22 @@ class CRecordingControl {
   CaptureOutcome m_LastOutcome;  // under m_Lock
 };
 
-// One whole recording of run nRun: the start, the capture loop and the end. The area
-// is (nLeft, nTop) with nWidth x nHeight pixels; nFramesPerSecond must be at least 1.
+// What one recording records: the area (nLeft, nTop) with nWidth x nHeight pixels, the
+// frame rate (at least 1), the file and the sound (null: a silent sound stream in the
+// capture-device format).
+struct CaptureRequest {
+  std::int32_t nLeft = 0;
+  std::int32_t nTop = 0;
+  std::int32_t nWidth = 0;
+  std::int32_t nHeight = 0;
+  std::int32_t nFramesPerSecond = 0;
+  std::wstring strFileName;
+  IRecordingAudio* pAudio = nullptr;
+};
+
+// One whole recording of run nRun: the start, the capture loop and the end.
 CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control, std::uint64_t nRun,
-                                 std::int32_t nTop, std::int32_t nLeft, std::int32_t nWidth,
-                                 std::int32_t nHeight, std::int32_t nFramesPerSecond,
-                                 const wchar_t* szFileName);
+                                 const CaptureRequest& request);
 
 // Frames per second as a recording uses them: the float truncated toward zero.
 // 0 for anything below 1 (and for what is not a number), which no recording accepts.

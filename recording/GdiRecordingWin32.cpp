@@ -9,25 +9,12 @@
 #include "overlays/FlashingWnd.h"
 #include "recording/EncoderThread.h"
 #include "recording/OutputFileName.h"
-#include "sound/RecordingSound.h"
 #include "recording/ScreenGrabber.h"
+#include "sound/RecordingSound.h"
 
 namespace vantor {
 
-CRecordingControl g_RecordingControl(g_Recording, g_Paused);
-
 namespace {
-
-// What Record read for the recording it started: the settings may change (or be
-// written by the next Record) while the recording thread is still starting.
-struct RecordingSettings {
-  CaptureRect rcArea{};
-  float fFrameRate = 0;
-  std::wstring strFolder;
-};
-
-// The run of the recording thread that executes RunCapture.
-thread_local std::uint64_t t_nRun = 0;
 
 class CBorderFlash final : public IGrabObserver {
  public:
@@ -45,10 +32,13 @@ CBorderFlash s_BorderFlash;
 bool MakeFileNameIn(std::wstring& strFolder, wchar_t* szOut, const wchar_t* szExtension);
 void TakeFreeName(wchar_t* szName);
 
+// The program's recordings on GDI: the grabber, g_EncoderThread with g_Recorder, and
+// the border window. Calls from the recording thread never wait for another thread's
+// window: the border is shown and hidden by posted messages.
 class CGdiCaptureHost final : public ICaptureHost {
  public:
-  const BitmapInfoHeader* GrabFrame(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth,
-                                    std::int32_t nHeight, bool bFirstFrame) override {
+  const BitmapInfoHeader* GrabFrame(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight,
+                                    bool bFirstFrame) override {
     static_assert(sizeof(BITMAPINFOHEADER) == sizeof(BitmapInfoHeader));
     // The first grab only fixes the format: the border is not shown yet.
     return reinterpret_cast<const BitmapInfoHeader*>(
@@ -89,19 +79,35 @@ class CGdiCaptureHost final : public ICaptureHost {
     g_EncoderThread.Stop(true);
     return g_EncoderThread.get_CloseResult() == kOk;
   }
+  void StopEncoding() override { g_EncoderThread.Stop(false); }
+  void WaitUntilClosed() override { g_EncoderThread.WaitUntilClosed(); }
   void ShowBorder(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight) override {
-    if (CFlashingWnd* pBorder = g_BorderWnd.load()) {
-      pBorder->SetArea(nLeft, nTop, nWidth, nHeight);
-      pBorder->Show();
-    }
+    if (CFlashingWnd* pBorder = g_BorderWnd.load()) pBorder->ShowAreaAsync(nLeft, nTop, nWidth, nHeight);
   }
   void HideBorder() override {
-    // Posted: the window's thread may itself be waiting for this one to end.
-    if (CFlashingWnd* pBorder = g_BorderWnd.load())
-      if (HWND hWnd = pBorder->get_Hwnd()) ::ShowWindowAsync(hWnd, SW_HIDE);
+    if (CFlashingWnd* pBorder = g_BorderWnd.load()) pBorder->HideAsync();
+  }
+  std::wstring NameFile(const std::wstring& strFolder) override {
+    std::wstring strFixed = strFolder;
+    wchar_t szName[kOutputNameCapacity] = {};
+    if (!MakeFileNameIn(strFixed, szName, L"avi")) return std::wstring();
+    TakeFreeName(szName);
+    return szName;
+  }
+  void BeginSession() override {
+    // Whole-millisecond sleeps need a whole-millisecond timer: at the default 15.6 ms
+    // tick a sleep lasts up to a tick longer than asked, and every frame comes late.
+    m_bFineTimer = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+  }
+  void EndSession() override {
+    if (m_bFineTimer) ::timeEndPeriod(1);
+    m_bFineTimer = false;
   }
   std::uint32_t NowMs() override { return ::timeGetTime(); }
   void SleepMs(std::uint32_t nMilliseconds) override { ::Sleep(nMilliseconds); }
+
+ private:
+  bool m_bFineTimer = false;  // recording thread only
 };
 
 // Local time as the system clock gives it.
@@ -132,18 +138,49 @@ void TakeFreeName(wchar_t* szName) {
   }
 }
 
-void RecordWithoutFile(std::uint64_t nRun, const std::string& strWhy) {
-  CaptureOutcome outcome;
-  outcome.strError = strWhy;
-  g_RecordingControl.SetLastOutcome(outcome);
-  g_RecordingControl.Abandon(nRun);
+void PumpMessages() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
 }
-
-DWORD RunRecordingThread(std::uint64_t nRun, RecordingSettings settings);
 
 }  // namespace
 
+CRecordingEngine& TheGdiRecording() {
+  // Made on first use, after g_Recorder, the frame hand-off, g_EncoderThread and the
+  // sound readers (all made before the program starts): ended before them.
+  static CGdiCaptureHost s_Host;
+  static CRecordingEngine s_Engine(s_Host, ProgramSoundSources(), g_Recording, g_Paused);
+  static const bool s_bSettings = [] {
+    s_Engine.SetSettingsSource(&ProgramRecordingSettings);
+    return true;
+  }();
+  (void)s_bSettings;
+  return s_Engine;
+}
+
+bool WaitForRecordingEnd(DWORD nTimeoutMs) {
+  const DWORD dwStart = ::GetTickCount();
+  for (;;) {
+    if (TheGdiRecording().WaitForEnd(10)) return true;
+    PumpMessages();
+    if (nTimeoutMs != INFINITE && ::GetTickCount() - dwStart >= nTimeoutMs) return false;
+  }
+}
+
+void FinishRecordingAndWait() {
+  CRecordingEngine& engine = TheGdiRecording();
+  engine.Finish();
+  WaitForRecordingEnd(INFINITE);
+  engine.Shutdown();
+}
+
 void UseBorderWindow(CFlashingWnd* pBorder) {
+  // The recording thread paints the border it found when it started: a border taken
+  // away (to be destroyed) must first see that recording end.
+  if (pBorder != g_BorderWnd.load() && TheGdiRecording().get_Control().IsThreadRunning()) FinishRecordingAndWait();
   if (pBorder) pBorder->SetMoveListener(&PublishMovedArea);
   g_BorderWnd = pBorder;
 }
@@ -152,93 +189,6 @@ IGrabObserver& BorderFlash() { return s_BorderFlash; }
 
 bool MakeOutputFileName(wchar_t* szOut, const wchar_t* szExtension) {
   return MakeFileNameIn(g_OutputFolder, szOut, szExtension);
-}
-
-CRecordingControl::StartResult StartRecording() {
-  // The folder gets its separator (or the default folder) here, on the thread that owns
-  // the setting, so that the stored folder keeps it and no other thread writes it.
-  if (g_OutputFolder.empty()) {
-    FixOutputFolder(g_OutputFolder, DefaultOutputFolder());
-    CreateFolderTree(g_OutputFolder);
-  } else {
-    FixOutputFolder(g_OutputFolder, DefaultOutputFolder());
-  }
-  RecordingSettings settings;
-  settings.rcArea = g_CaptureRect;
-  settings.fFrameRate = g_FrameRate;
-  settings.strFolder = g_OutputFolder;
-  return g_RecordingControl.Start(
-      [settings](std::uint64_t nRun) { RunRecordingThread(nRun, settings); });
-}
-
-bool PauseRecording() { return g_RecordingControl.TogglePause(); }
-
-void StopRecording() {
-  if (CFlashingWnd* pBorder = g_BorderWnd.load())
-    if (HWND hWnd = pBorder->get_Hwnd()) ::ShowWindowAsync(hWnd, SW_HIDE);
-  g_RecordingControl.Stop();
-  g_EncoderThread.Stop(false);
-}
-
-void FinishRecording() { g_RecordingControl.Finish(); }
-
-bool WaitForRecordingEnd(DWORD nTimeoutMs) {
-  const DWORD dwStart = ::GetTickCount();
-  for (;;) {
-    if (g_RecordingControl.WaitForThreadEnd(10)) return true;
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&msg);
-      ::DispatchMessageW(&msg);
-    }
-    if (nTimeoutMs != INFINITE && ::GetTickCount() - dwStart >= nTimeoutMs) return false;
-  }
-}
-
-DWORD RecordingThreadProc(std::uint64_t nRun) {
-  RecordingSettings settings;
-  settings.rcArea = g_CaptureRect;
-  settings.fFrameRate = g_FrameRate;
-  settings.strFolder = g_OutputFolder;
-  return RunRecordingThread(nRun, settings);
-}
-
-namespace {
-
-DWORD RunRecordingThread(std::uint64_t nRun, RecordingSettings settings) {
-  wchar_t szName[kOutputNameCapacity] = {};
-  if (!MakeFileNameIn(settings.strFolder, szName, L"avi")) {
-    RecordWithoutFile(nRun, "Cannot record: the output folder's name is too long for a file name.");
-    return 0;
-  }
-  TakeFreeName(szName);
-  const CaptureRect& rc = settings.rcArea;
-  const int nWidth = static_cast<int>(static_cast<std::int64_t>(rc.right) - rc.left + 1);
-  const int nHeight = static_cast<int>(static_cast<std::int64_t>(rc.bottom) - rc.top + 1);
-  t_nRun = nRun;
-  RunCapture(rc.top, rc.left, nWidth, nHeight, WholeFramesPerSecond(settings.fFrameRate), szName);
-  t_nRun = 0;
-  // A recording that never started leaves the flag clear, so that the program does not
-  // look as if it were recording.
-  if (!g_RecordingControl.get_LastOutcome().bStarted) g_RecordingControl.Abandon(nRun);
-  return 0;
-}
-
-}  // namespace
-
-int RunCapture(int nTop, int nLeft, int nWidth, int nHeight, int nFramesPerSecond, const wchar_t* szFileName) {
-  // The loopback and the capture device, unless a caller has put its own sources there.
-  InstallRecordingSound();
-  CGdiCaptureHost host;
-  // Whole-millisecond sleeps need a whole-millisecond timer: at the default 15.6 ms
-  // tick a sleep lasts up to a tick longer than asked, and every frame comes late.
-  const bool bFineTimer = ::timeBeginPeriod(1) == TIMERR_NOERROR;
-  const std::uint64_t nRun = t_nRun;
-  const CaptureOutcome outcome = RunCaptureSession(host, g_RecordingControl, nRun, nTop, nLeft, nWidth, nHeight,
-                                                   nFramesPerSecond, szFileName);
-  if (bFineTimer) ::timeEndPeriod(1);
-  g_RecordingControl.SetLastOutcome(outcome);
-  return 0;
 }
 
 }  // namespace vantor

@@ -15,7 +15,7 @@ CDeviceRecordingAudio g_DeviceRecordingAudio;
 
 namespace {
 
-// Lives as long as the program: a reader may still be writing after RunCapture returns.
+// Lives as long as the program: a reader may still be writing after a recording ends.
 CRecorderAudioSink<CAviRecorder, std::atomic<std::int32_t>> s_RecorderSink(g_Recorder, g_Paused);
 
 }  // namespace
@@ -50,9 +50,11 @@ void CDeviceRecordingAudio::Stop() {
   g_DirectSoundCapture.Release();
 }
 
-void InstallRecordingSound() {
-  if (!g_pLoopbackAudio) g_pLoopbackAudio = &g_LoopbackRecordingAudio;
-  if (!g_pCaptureDeviceAudio) g_pCaptureDeviceAudio = &g_DeviceRecordingAudio;
+RecordingSoundSources ProgramSoundSources() {
+  RecordingSoundSources sources;
+  sources.pLoopback = &g_LoopbackRecordingAudio;
+  sources.pCaptureDevice = &g_DeviceRecordingAudio;
+  return sources;
 }
 
 }  // namespace vantor

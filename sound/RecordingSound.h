@@ -3,9 +3,7 @@
 // capture device (g_DirectSoundCapture). Both write into g_Recorder and leave out what
 // they hear while g_Paused is set.
 //
-// InstallRecordingSound() makes them the sources ChooseRecordingAudio() picks from,
-// unless a caller has already put its own in their place (VantorRec does, for its
-// sources); RunCapture calls it before each recording.
+// ProgramSoundSources() names them for the program's recording engine.
 #pragma once
 #include "media/AVITypes.h"
 #include "recording/GdiRecording.h"
@@ -43,6 +41,7 @@ class CDeviceRecordingAudio final : public IRecordingAudio {
 extern CLoopbackRecordingAudio g_LoopbackRecordingAudio;
 extern CDeviceRecordingAudio g_DeviceRecordingAudio;
 
-void InstallRecordingSound();
+// The two, as the sources the program's recordings choose from.
+RecordingSoundSources ProgramSoundSources();
 
 }  // namespace vantor

@@ -6,6 +6,7 @@
 #include "app/FolderTree.h"
 #include "app/Globals.h"
 #include "app/ProgramFolder.h"
+#include "recording/GdiRecordingWin32.h"
 #include "ui/resource.h"
 
 namespace vantor {
@@ -130,6 +131,9 @@ void CPallumoDlg::ApplySettings() {
 }
 
 void CPallumoDlg::OnClose() {
+  // The end of the program (the close button, Quit, WM_CLOSE from outside): a recording
+  // that still runs keeps every frame grabbed and its file is finished first.
+  FinishRecordingAndWait();
   if (g_bWow64) WriteHelperCommand("quit\r\n");
   sg_Dll.DestroyDll();
   ApplySettings();

@@ -20,8 +20,6 @@ class recording_CaptureSession : public ::testing::Test {
   static void Reset() {
     g_bUseLoopback = 0;
     g_bCaptureDevicePresent = 0;
-    g_pLoopbackAudio = nullptr;
-    g_pCaptureDeviceAudio = nullptr;
     DiscardMovedArea();
   }
 };
@@ -35,7 +33,7 @@ TEST_F(recording_CaptureSession, StartLoopAndEndInOrder) {
   CaptureRun run;
   CFakeAudio device(&run.host.log, "device");
   g_bCaptureDevicePresent = 1;
-  g_pCaptureDeviceAudio = &device;
+  run.sources.pCaptureDevice = &device;
   run.host.fnOnGrab = [&](int n) {
     if (n == 1) run.control.Stop();
   };
@@ -255,7 +253,7 @@ TEST_F(recording_CaptureSession, StartFailuresLeaveNothingRunning) {
     CaptureRun run;
     CFakeAudio device(&run.host.log, "device");
     g_bCaptureDevicePresent = 1;
-    g_pCaptureDeviceAudio = &device;
+    run.sources.pCaptureDevice = &device;
     run.host.bFirstGrabFails = true;
     run.Record(0, 0, 8, 8, 30);
     EXPECT_FALSE(run.outcome.bStarted);
@@ -266,7 +264,7 @@ TEST_F(recording_CaptureSession, StartFailuresLeaveNothingRunning) {
     CaptureRun run;
     CFakeAudio device(&run.host.log, "device");
     g_bCaptureDevicePresent = 1;
-    g_pCaptureDeviceAudio = &device;
+    run.sources.pCaptureDevice = &device;
     run.host.nBeginResult = kFail;
     run.Record(0, 0, 8, 8, 30);
     EXPECT_FALSE(run.outcome.bStarted);
@@ -305,8 +303,8 @@ TEST_F(recording_CaptureSession, SoundSourceChoice) {
     CFakeAudio device(&run.host.log, "device", c.bAvailable);
     g_bUseLoopback = c.bLoopback;
     g_bCaptureDevicePresent = c.bDevicePresent;
-    g_pLoopbackAudio = c.bLoopbackSet ? &loopback : nullptr;
-    g_pCaptureDeviceAudio = c.bDeviceSet ? &device : nullptr;
+    run.sources.pLoopback = c.bLoopbackSet ? &loopback : nullptr;
+    run.sources.pCaptureDevice = c.bDeviceSet ? &device : nullptr;
     run.host.fnOnGrab = [&](int) { run.control.Stop(); };
     run.Record(0, 0, 8, 8, 30);
     int nStarts = 0, nStops = 0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "recording/GdiRecording.h"
+#include "recording/RecordingEngine.h"
 #include "recording/ScreenGrabberLayout.h"
 
 namespace vantor::test {
@@ -49,6 +50,8 @@ class CFakeCaptureHost : public ICaptureHost {
   WaveFormatEx audioFormat{};
   std::int32_t nBeganFps = 0;
   std::wstring strBeganName;
+  std::wstring strNextName;  // what NameFile answers
+  int nStopEncodings = 0;
   int nLiveFrames = 0;
   std::atomic<bool> bSawPauseWait{false};
   CRecordingControl* pControl = nullptr;
@@ -109,6 +112,9 @@ class CFakeCaptureHost : public ICaptureHost {
     log.push_back("border " + Rect(nLeft, nTop, nWidth, nHeight));
   }
   void HideBorder() override { log.push_back("hide border"); }
+  void StopEncoding() override { ++nStopEncodings; }
+  void WaitUntilClosed() override {}
+  std::wstring NameFile(const std::wstring&) override { return strNextName; }
   std::uint32_t NowMs() override { return nNow; }
   void SleepMs(std::uint32_t nMs) override {
     sleeps.push_back(nMs);
@@ -147,24 +153,34 @@ class CFakeAudio : public IRecordingAudio {
   bool m_bAvailable;
 };
 
-// One recording of the fake host through a private control, on its own thread as the
+// One recording of the fake host through a private engine, on its own thread as the
 // programs run it. Returns once the recording thread has ended.
 struct CaptureRun {
   std::atomic<std::int32_t> recording{0};
   std::atomic<std::int32_t> paused{0};
-  CRecordingControl control{recording, paused};
   CFakeCaptureHost host;
+  CRecordingEngine engine{host, {}, recording, paused};
+  CRecordingControl& control = engine.get_Control();
   CaptureOutcome outcome;
 
   CaptureRun() { host.pControl = &control; }
 
+  // The area (nLeft, nTop) nWidth x nHeight, with the sound the program's flags choose
+  // from `sources`.
   void Record(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight, std::int32_t nFps,
               const wchar_t* szName = L"C:\\rec\\x.avi") {
-    control.Start([&, nLeft, nTop, nWidth, nHeight, nFps, szName](std::uint64_t nRun) {
-      outcome = RunCaptureSession(host, control, nRun, nTop, nLeft, nWidth, nHeight, nFps, szName);
-    });
+    RecordingSettings settings;
+    settings.rcArea = {nLeft, nTop, nLeft + nWidth - 1, nTop + nHeight - 1};
+    settings.fFrameRate = static_cast<float>(nFps);
+    settings.sound = ProgramSoundChoice();
+    host.strNextName = szName;
+    engine.UseSoundSources(sources);
+    engine.Record(settings);
     control.WaitForThreadEnd(60000);
+    outcome = control.get_LastOutcome();
   }
+
+  RecordingSoundSources sources;
 };
 
 }  // namespace vantor::test

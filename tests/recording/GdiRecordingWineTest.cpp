@@ -1,9 +1,10 @@
-// The whole GDI recording in the program's own terms (StartRecording, PauseRecording,
-// StopRecording, the recording thread, RunCapture, the encoder thread, the border
-// window) on the bench's screen with the real Xvid: the commands' decisions, the border
-// round the area, the file with exactly one frame per grab, the file name rules.
+// The whole GDI recording in the program's own terms (TheGdiRecording()'s Record, Pause,
+// Stop, the recording thread, the encoder thread, the border window) on the bench's
+// screen with the real Xvid: the commands' decisions, the border round the area, the
+// file with exactly one frame per grab, the file name rules, the program's end.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -40,15 +41,15 @@ class recording_GdiRecording : public ::testing::Test {
     g_OutputFolder = Wide(m_Dir.get_Path());
   }
   void TearDown() override {
-    StopRecording();
+    TheGdiRecording().Stop();
     WaitForRecordingEnd(30000);
     g_EncoderThread.WaitUntilClosed();
     UseBorderWindow(nullptr);
   }
   static bool GrabsReach(std::uint32_t n) {
-    return PumpUntil([n] { return g_RecordingControl.get_Grabs() >= n; }, 30000);
+    return PumpUntil([n] { return TheGdiRecording().get_Control().get_Grabs() >= n; }, 30000);
   }
-  static bool InPauseWait() { return PumpUntil([] { return g_RecordingControl.IsInPauseWait(); }, 30000); }
+  static bool InPauseWait() { return PumpUntil([] { return TheGdiRecording().get_Control().IsInPauseWait(); }, 30000); }
   std::vector<std::filesystem::path> Files() const {
     std::vector<std::filesystem::path> files;
     for (const auto& e : std::filesystem::directory_iterator(m_Dir.get_Path())) files.push_back(e.path());
@@ -66,9 +67,9 @@ class recording_GdiRecording : public ::testing::Test {
 };
 
 TEST_F(recording_GdiRecording, RecordPauseResumeAndStop) {
-  EXPECT_EQ(StartRecording(), StartResult::kStarted);
+  EXPECT_EQ(TheGdiRecording().Record(), StartResult::kStarted);
   EXPECT_EQ(g_Recording.load(), 1);
-  EXPECT_EQ(StartRecording(), StartResult::kAlreadyRunning) << "a second Record changes nothing";
+  EXPECT_EQ(TheGdiRecording().Record(), StartResult::kAlreadyRunning) << "a second Record changes nothing";
   ASSERT_TRUE(GrabsReach(5));
 
   // The border frames the area, shown without taking the focus.
@@ -86,25 +87,25 @@ TEST_F(recording_GdiRecording, RecordPauseResumeAndStop) {
   EXPECT_EQ(box.bottom, 200 + 119 + 8);
 
   // Pause: no grab until resumed by a second Pause.
-  EXPECT_TRUE(PauseRecording());
+  EXPECT_TRUE(TheGdiRecording().Pause());
   ASSERT_TRUE(InPauseWait());
-  const std::uint32_t nPaused = g_RecordingControl.get_Grabs();
+  const std::uint32_t nPaused = TheGdiRecording().get_Control().get_Grabs();
   PumpFor(400);
-  EXPECT_EQ(g_RecordingControl.get_Grabs(), nPaused);
-  EXPECT_FALSE(PauseRecording());
+  EXPECT_EQ(TheGdiRecording().get_Control().get_Grabs(), nPaused);
+  EXPECT_FALSE(TheGdiRecording().Pause());
   ASSERT_TRUE(GrabsReach(nPaused + 3));
 
   // Paused again and resumed by Record.
-  EXPECT_TRUE(PauseRecording());
+  EXPECT_TRUE(TheGdiRecording().Pause());
   ASSERT_TRUE(InPauseWait());
-  const std::uint32_t nPausedAgain = g_RecordingControl.get_Grabs();
-  EXPECT_EQ(StartRecording(), StartResult::kResumed);
+  const std::uint32_t nPausedAgain = TheGdiRecording().get_Control().get_Grabs();
+  EXPECT_EQ(TheGdiRecording().Record(), StartResult::kResumed);
   ASSERT_TRUE(GrabsReach(nPausedAgain + 3));
 
   // Stop during a pause ends the recording and finishes the file.
-  EXPECT_TRUE(PauseRecording());
+  EXPECT_TRUE(TheGdiRecording().Pause());
   ASSERT_TRUE(InPauseWait());
-  StopRecording();
+  TheGdiRecording().Stop();
   ASSERT_TRUE(WaitForRecordingEnd(30000));
   g_EncoderThread.WaitUntilClosed();
   EXPECT_EQ(g_Recording.load(), 0);
@@ -112,7 +113,7 @@ TEST_F(recording_GdiRecording, RecordPauseResumeAndStop) {
   PumpFor(100);
   EXPECT_FALSE(::IsWindowVisible(hBorder)) << "Stop hides the border";
 
-  const CaptureOutcome outcome = g_RecordingControl.get_LastOutcome();
+  const CaptureOutcome outcome = TheGdiRecording().get_Control().get_LastOutcome();
   EXPECT_TRUE(outcome.bStarted) << outcome.strError;
   EXPECT_EQ(outcome.nSkipped, 0u);
   EXPECT_EQ(outcome.nIntervalMs, 50u);
@@ -127,15 +128,15 @@ TEST_F(recording_GdiRecording, RecordPauseResumeAndStop) {
 }
 
 TEST_F(recording_GdiRecording, NewRecordingRightAfterStopGetsItsOwnFile) {
-  ASSERT_EQ(StartRecording(), StartResult::kStarted);
+  ASSERT_EQ(TheGdiRecording().Record(), StartResult::kStarted);
   ASSERT_TRUE(GrabsReach(3));
-  StopRecording();
+  TheGdiRecording().Stop();
   // Record at once, while the first recording may still be finishing its frame.
-  ASSERT_EQ(StartRecording(), StartResult::kStarted);
+  ASSERT_EQ(TheGdiRecording().Record(), StartResult::kStarted);
   ASSERT_TRUE(GrabsReach(3));
-  EXPECT_TRUE(PauseRecording());
+  EXPECT_TRUE(TheGdiRecording().Pause());
   ASSERT_TRUE(InPauseWait());
-  StopRecording();
+  TheGdiRecording().Stop();
   ASSERT_TRUE(WaitForRecordingEnd(30000));
   g_EncoderThread.WaitUntilClosed();
   const auto files = Files();
@@ -143,7 +144,56 @@ TEST_F(recording_GdiRecording, NewRecordingRightAfterStopGetsItsOwnFile) {
   std::size_t nFrames = 0;
   for (const auto& f : files) nFrames += VideoFrames(f);
   EXPECT_GE(nFrames, 3u);
-  EXPECT_EQ(VideoFrames(g_RecordingControl.get_LastOutcome().strFileName), g_RecordingControl.get_LastOutcome().nGrabs);
+  EXPECT_EQ(VideoFrames(TheGdiRecording().get_Control().get_LastOutcome().strFileName), TheGdiRecording().get_Control().get_LastOutcome().nGrabs);
+}
+
+// The border's thread may wait for the recording without handling its messages (a
+// dialog that closes does): the recording thread never waits for that thread, so each
+// wait ends, whether it comes while the border is being shown or later.
+TEST_F(recording_GdiRecording, WaitingWithoutHandlingMessagesNeverHangs) {
+  constexpr int kRecordings = 12;
+  for (int i = 0; i < kRecordings; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_EQ(TheGdiRecording().Record(), StartResult::kStarted);
+    if (i % 3 == 1) ::Sleep(30);
+    if (i % 3 == 2) ::Sleep(300);
+    TheGdiRecording().Finish();
+    ASSERT_TRUE(TheGdiRecording().WaitForEnd(20000)) << "the recording thread waited for this one";
+    g_EncoderThread.WaitUntilClosed();
+    const CaptureOutcome outcome = TheGdiRecording().get_Control().get_LastOutcome();
+    EXPECT_TRUE(outcome.bStarted) << outcome.strError;
+    EXPECT_TRUE(outcome.bClosed);
+    EXPECT_EQ(VideoFrames(outcome.strFileName), outcome.nGrabs);
+    PumpFor(20);
+  }
+  EXPECT_EQ(Files().size(), static_cast<std::size_t>(kRecordings));
+  PumpFor(100);
+  EXPECT_FALSE(::IsWindowVisible(m_Border.get_Hwnd())) << "the last posted hide came after the last show";
+}
+
+// The program ends (exit, or its main returning) while a recording runs: the engine,
+// made after the objects it drives, ends before them and finishes the file with every
+// frame grabbed.
+TEST_F(recording_GdiRecording, ProgramEndDuringARecordingFinishesTheFile) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "vantor-program-end";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        g_OutputFolder = folder.wstring();
+        if (TheGdiRecording().Record() != StartResult::kStarted) std::_Exit(3);
+        if (!GrabsReach(10)) std::_Exit(4);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  std::vector<std::filesystem::path> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) files.push_back(e.path());
+  ASSERT_EQ(files.size(), 1u);
+  CAviReader avi;
+  ASSERT_TRUE(avi.Load(Utf8(files[0]))) << avi.get_Error();
+  EXPECT_GE(avi.get_Chunks("00dc").size(), 10u) << "every frame grabbed is in the file";
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(recording_GdiRecording, NameTakenWithinTheSameTenthIsNotOverwritten) {
@@ -171,12 +221,12 @@ TEST_F(recording_GdiRecording, NameTakenWithinTheSameTenthIsNotOverwritten) {
     if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
     taken.insert(sz);
   }
-  ASSERT_EQ(StartRecording(), StartResult::kStarted);
+  ASSERT_EQ(TheGdiRecording().Record(), StartResult::kStarted);
   ASSERT_TRUE(GrabsReach(2));
-  StopRecording();
+  TheGdiRecording().Stop();
   ASSERT_TRUE(WaitForRecordingEnd(30000));
   g_EncoderThread.WaitUntilClosed();
-  const std::wstring strName = g_RecordingControl.get_LastOutcome().strFileName;
+  const std::wstring strName = TheGdiRecording().get_Control().get_LastOutcome().strFileName;
   EXPECT_EQ(taken.count(strName), 0u);
   EXPECT_EQ(strName.substr(strName.size() - 6), L"-2.avi");
   for (const auto& f : Files()) {
@@ -189,9 +239,9 @@ TEST_F(recording_GdiRecording, NameTakenWithinTheSameTenthIsNotOverwritten) {
 TEST_F(recording_GdiRecording, FrameRateBelowOneStartsNothing) {
   for (float fRate : {0.0f, 0.5f}) {
     g_FrameRate = fRate;
-    ASSERT_EQ(StartRecording(), StartResult::kStarted);
+    ASSERT_EQ(TheGdiRecording().Record(), StartResult::kStarted);
     ASSERT_TRUE(WaitForRecordingEnd(30000));
-    const CaptureOutcome outcome = g_RecordingControl.get_LastOutcome();
+    const CaptureOutcome outcome = TheGdiRecording().get_Control().get_LastOutcome();
     EXPECT_FALSE(outcome.bStarted);
     EXPECT_NE(outcome.strError.find("frame rate"), std::string::npos) << outcome.strError;
     EXPECT_EQ(g_Recording.load(), 0) << "nothing looks as if it were recording";

@@ -81,19 +81,19 @@ class RecordingSoundTest : public testing::Test {
   std::string strFile;
 };
 
-TEST_F(RecordingSoundTest, InstallFillsOnlyEmptyPlaces) {
-  IRecordingAudio* pSavedLoopback = g_pLoopbackAudio;
-  IRecordingAudio* pSavedDevice = g_pCaptureDeviceAudio;
-  g_pLoopbackAudio = nullptr;
-  g_pCaptureDeviceAudio = &g_LoopbackRecordingAudio;  // a caller's own choice
-  InstallRecordingSound();
-  EXPECT_EQ(g_pLoopbackAudio, &g_LoopbackRecordingAudio);
-  EXPECT_EQ(g_pCaptureDeviceAudio, &g_LoopbackRecordingAudio) << "left as the caller set it";
-  g_pCaptureDeviceAudio = nullptr;
-  InstallRecordingSound();
-  EXPECT_EQ(g_pCaptureDeviceAudio, &g_DeviceRecordingAudio);
-  g_pLoopbackAudio = pSavedLoopback;
-  g_pCaptureDeviceAudio = pSavedDevice;
+TEST_F(RecordingSoundTest, TheProgramChoosesAmongItsReaders) {
+  const RecordingSoundSources sources = ProgramSoundSources();
+  EXPECT_EQ(sources.pLoopback, &g_LoopbackRecordingAudio);
+  EXPECT_EQ(sources.pCaptureDevice, &g_DeviceRecordingAudio);
+  const std::int32_t bSavedDevice = g_bCaptureDevicePresent;
+  g_bUseLoopback = 1;
+  g_bCaptureDevicePresent = 1;
+  EXPECT_EQ(ChooseRecordingAudio(ProgramSoundChoice(), sources), &g_LoopbackRecordingAudio);
+  g_bUseLoopback = 0;
+  EXPECT_EQ(ChooseRecordingAudio(ProgramSoundChoice(), sources), &g_DeviceRecordingAudio);
+  g_bCaptureDevicePresent = 0;
+  EXPECT_EQ(ChooseRecordingAudio(ProgramSoundChoice(), sources), nullptr) << "no device: no sound";
+  g_bCaptureDevicePresent = bSavedDevice;
 }
 
 TEST_F(RecordingSoundTest, CaptureDeviceWritesIntoTheFileAndLeavesThePauseOut) {

@@ -6,11 +6,38 @@ sound_lib_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 players=()
 stop_players() { for p in "${players[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done; players=(); }
 trap stop_players EXIT
-play() {  # play SINK HZ: a two-minute tone into a null sink, in the background
-  local wav="$work/tone-$2.wav"
+# The streams playing into SINK now (the sound server's own view).
+sink_streams() {
+  local id
+  id=$(pactl list short sinks | awk -v s="$1" '$2 == s { print $1 }')
+  [ -n "$id" ] && pactl list short sink-inputs | awk -v id="$id" '$2 == id' | wc -l
+}
+# play SINK HZ: a two-minute tone into a null sink, in the background. On a loaded
+# machine paplay can fail to connect, or connect late; a recording of a sink nobody
+# plays into is silent, which would look like a fault of the recorder. So the tone only
+# counts as playing once the server lists its stream, and a player that did not get
+# there is started again.
+play() {
+  local wav="$work/tone-$2.wav" try pid before
   [ -f "$wav" ] || sox -n -r 48000 -c 2 "$wav" synth 120 sine "$2" vol 0.5 2>/dev/null
-  paplay --device="$1" "$wav" &
-  players+=($!)
+  before=$(sink_streams "$1")
+  for try in 1 2 3; do
+    paplay --device="$1" "$wav" 2>"$work/play-$1-$2.err" &
+    pid=$!
+    for _ in $(seq 50); do
+      [ "$(sink_streams "$1")" -gt "${before:-0}" ] && { players+=($pid); return 0; }
+      kill -0 $pid 2>/dev/null || break
+      sleep 0.1
+    done
+    say "the tone of $2 Hz into $1 did not start (try $try): $(tr '\n' ' ' <"$work/play-$1-$2.err")"
+    kill $pid 2>/dev/null; wait $pid 2>/dev/null
+  done
+  bad "no tone of $2 Hz could be played into $1"
+}
+# Says which players have ended early: a silent file is then the bench's fault.
+check_players() {
+  local p
+  for p in "${players[@]}"; do kill -0 "$p" 2>/dev/null || say "a tone player ($p) has ended early"; done
 }
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 samples() {  # samples FILE: the sound as signed 16-bit mono samples, one per line
@@ -66,6 +93,7 @@ check_streams() {  # check_streams FILE VIDEO_CODEC SOUND_CODEC FPS [WANT_SECOND
 # 1%, and OTHER_HZ at least 30 dB below it in every 50 ms window.
 check_tone() {  # check_tone FILE HZ OTHER_HZ
   local file=$1 hz=$2 other=$3 from to measured
+  check_players
   from=$(awk -v s="$(sound_start "$file")" 'BEGIN { print s + 0.2 }')
   to=$(awk -v d="$(video_duration "$file")" 'BEGIN { print d - 0.2 }')
   samples "$file" | tones "$hz,$other" "$from" "$to" >"$work/tones.txt"

@@ -19,7 +19,7 @@ constexpr auto kMaxCloseHold = std::chrono::seconds(10);
 std::atomic<std::int32_t> g_Recording{0};
 CFrameBuffer g_FrameBuffer;
 std::int32_t g_FrameBytes = 0;
-CPendingCounter g_PendingFrames(0);
+CPendingCounter& g_PendingFrames = ProgramPendingCounter();
 CEncoderThread g_EncoderThread(g_Recorder, g_FrameBuffer, g_PendingFrames, g_FrameBytes, g_Recording);
 
 int EncoderThread() { return g_EncoderThread.Run(); }

@@ -30,7 +30,7 @@
 #include "media/AviRecorder.h"
 #include "platform/Types.h"
 #include "recording/FrameBuffer.h"
-#include "recording/ThreadLockedLong.h"
+#include "recording/PendingCounter.h"
 
 namespace vantor {
 
@@ -118,7 +118,7 @@ class CEncoderThread {
 extern std::atomic<std::int32_t> g_Recording;
 extern CFrameBuffer g_FrameBuffer;
 extern std::int32_t g_FrameBytes;
-extern CPendingCounter g_PendingFrames;
+extern CPendingCounter& g_PendingFrames;  // ProgramPendingCounter()
 extern CEncoderThread g_EncoderThread;
 
 // The encoder thread procedure on the program's objects.

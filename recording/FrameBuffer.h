@@ -15,7 +15,7 @@
 #include <memory>
 #include <mutex>
 
-#include "recording/ThreadLockedLong.h"
+#include "recording/PendingCounter.h"
 
 namespace vantor {
 

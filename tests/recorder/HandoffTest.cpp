@@ -13,9 +13,18 @@
 #include "RecorderTestSupport.h"
 #include "media/AviRecorder.h"
 #include "recording/EncoderThread.h"
+#if defined(VANTOR_TEST_OSTREL_COUNTER)
+#include "recording/PendingCounterOstrel.h"
+#endif
 
 namespace vantor::test {
 namespace {
+
+#if defined(VANTOR_TEST_OSTREL_COUNTER)
+using CTestCounter = COstrelPendingCounter;  // as Vantor.exe counts
+#else
+using CTestCounter = CLockedLong;
+#endif
 
 const WaveFormatEx kPcm8Mono = {1, 1, 48000, 48000, 1, 8, 0};
 
@@ -25,7 +34,7 @@ struct Handoff {
   CFakeXvid fake;
   CAviRecorder rec;
   CFrameBuffer buffer;
-  CPendingCounter pending{0};
+  CTestCounter pending{0};
   std::int32_t nFrameBytes = 0;
   std::atomic<std::int32_t> recording{1};
   CEncoderThread thread{rec, buffer, pending, nFrameBytes, recording};

@@ -69,7 +69,7 @@ TEST_P(recorder_Pipeline, FileDecodesToThePatternWithAgreeingDurations) {
 
   CAviRecorder rec;
   CFrameBuffer buffer;
-  CPendingCounter pending(0);
+  CLockedLong pending(0);
   std::int32_t nFrameBytes = 0;
   std::atomic<std::int32_t> recording{1};
   CEncoderThread thread(rec, buffer, pending, nFrameBytes, recording);
@@ -209,7 +209,7 @@ TEST(recorder_PipelineFiles, EveryFileDecodesAloneAndTogetherTheyHoldEverything)
   const WaveFormatEx wfx = {1, 2, 48000, 192000, 4, 16, 0};
   CAviRecorder rec(nullptr, AVIWriterLimits{512 << 10, 3, 8, 8});
   CFrameBuffer buffer;
-  CPendingCounter pending(0);
+  CLockedLong pending(0);
   std::int32_t nFrameBytes = 0;
   std::atomic<std::int32_t> recording{1};
   CEncoderThread thread(rec, buffer, pending, nFrameBytes, recording);

@@ -3,8 +3,11 @@
 // moves of the area, the end, and the sound source's place in all of it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <thread>
 
 #include "CaptureTestSupport.h"
 #include "app/Globals.h"
@@ -333,6 +336,48 @@ TEST_F(recording_CaptureSession, SoundSourceChoice) {
   EXPECT_EQ(d.nBlockAlign, 1);
   EXPECT_EQ(d.wBitsPerSample, 8);
   EXPECT_EQ(d.cbSize, 0);
+}
+
+}  // namespace
+}  // namespace vantor::test
+
+namespace vantor::test {
+namespace {
+
+// A host that, when it is destroyed at the program's end, checks that the recording
+// ended before it, drained (every grabbed frame handed over), and that nothing runs.
+class CProgramEndHost final : public CFakeCaptureHost {
+ public:
+  ~CProgramEndHost() override {
+    if (log.empty() || log.back() != "end drain") std::_Exit(5);
+    if (pControl && pControl->IsThreadRunning()) std::_Exit(6);
+  }
+};
+
+// Starts a recording on engine and host objects that live as long as the program, as
+// the programs' do, and ends the program while it runs.
+[[noreturn]] void RecordThenEndTheProgram() {
+  static std::atomic<std::int32_t> s_Recording{0};
+  static std::atomic<std::int32_t> s_Paused{0};
+  static CProgramEndHost s_Host;
+  static CRecordingEngine s_Engine(s_Host, {}, s_Recording, s_Paused);
+  s_Host.pControl = &s_Engine.get_Control();
+  s_Host.strNextName = L"C:\\rec\\end.avi";
+  s_Host.fnOnGrab = [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+  RecordingSettings settings;
+  settings.rcArea = {0, 0, 15, 15};
+  settings.fFrameRate = 30;
+  if (s_Engine.Record(settings) != RecordResult::kStarted) std::_Exit(3);
+  while (s_Engine.get_Control().get_Grabs() < 5) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::exit(0);
+}
+
+// The program ends (exit, or main returning) while a recording runs. The engine is made
+// after the objects it drives, so it is destroyed first and finishes the recording; a
+// sanitizer build sees any use of an object after its end.
+TEST(recording_EngineEnd, ProgramEndFinishesTheRunningRecording) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(RecordThenEndTheProgram(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -99,6 +99,12 @@ bool CPallumoDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pR
       PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
       *pResult = TRUE;
       return true;
+    case WM_ENDSESSION:
+      // Windows is ending the session and may end the process once this returns: a
+      // running recording is finished first.
+      if (wParam) FinishRecordingAndWait();
+      *pResult = 0;
+      return true;
     case WM_QUERYDRAGICON:
       *pResult = reinterpret_cast<INT_PTR>(m_hIcon);
       return true;

@@ -176,13 +176,12 @@ RecOutcome RunRecording(const RecOptions& options) {
 
   // Without a sound source the file still carries the capture device's format, as a
   // recording without a microphone does.
-  const WaveFormatEx silentFormat = {1, 1, 48000, 48000, 1, 8, 0};
+  const WaveFormatBlock audioFormat = pAudio ? pAudio->get_Format() : WaveFormatEx{1, 1, 48000, 48000, 1, 8, 0};
   const double dFps = options.dFramesPerSecond;
   const double dCpuStart = ProcessCpuSeconds();
   const auto tBegin = std::chrono::steady_clock::now();
   g_Recording = 1;
-  const Result nBegin = g_EncoderThread.BeginUtf8(pVideo->get_Format(), pAudio ? &pAudio->get_Format() : &silentFormat,
-                                                  dFps, outcome.strPath);
+  const Result nBegin = g_EncoderThread.BeginUtf8(pVideo->get_Format(), &audioFormat, dFps, outcome.strPath);
   if (nBegin != kOk) {
     g_Recording = 0;
     outcome.strError = g_EncoderThread.get_ErrorMessage();

@@ -102,7 +102,10 @@ DWORD WINAPI ReadCommands(void*) {
 class CSourceAudio final : public IRecordingAudio {
  public:
   CSourceAudio(IAudioSource& source, double dFramesPerSecond) : m_Source(source), m_dFps(dFramesPerSecond) {}
-  const WaveFormatEx* PrepareFormat() override { return &m_Source.get_Format(); }
+  const WaveFormatBlock* PrepareFormat() override {
+    m_Format = m_Source.get_Format();
+    return &m_Format;
+  }
   void Start() override {
     AudioSink sink;
     sink.fnWrite = [](const void* pData, std::uint32_t nBytes) { g_Recorder.WriteAudio(pData, nBytes); };
@@ -115,6 +118,7 @@ class CSourceAudio final : public IRecordingAudio {
 
  private:
   IAudioSource& m_Source;
+  WaveFormatBlock m_Format;
   double m_dFps;
 };
 

@@ -68,7 +68,7 @@ class CDeviceSource final : public IAudioSource {
     m_Format = GetCaptureFormat();
     return true;
   }
-  const WaveFormatEx& get_Format() const override { return m_Format; }
+  WaveFormatBlock get_Format() const override { return m_Format; }
   bool Start(AudioSink sink, std::string* pError) override {
     // The sound is timed by the wall clock, as a screen recording's is; but a recording
     // of generated frames ends when its last frame's time is over, which the session's
@@ -105,7 +105,7 @@ class CDeviceSource final : public IAudioSource {
   }
 
  private:
-  WaveFormatEx m_Format{};
+  WaveFormatBlock m_Format;
   CSessionSink m_Sink;
   CLoopbackChoice m_Choice;
   bool m_bRunning = false;
@@ -116,13 +116,14 @@ class CLoopbackSource final : public IAudioSource {
   ~CLoopbackSource() override { Stop(); }
   bool Open(const RecOptions& /*options*/, std::string* /*pError*/) override {
     // Without a mix format the file keeps the capture format and gets no sound, as a
-    // recording of the program would.
+    // recording of the program would. A sub-format other than PCM or float is kept
+    // whole, as the program's loopback source keeps it.
     std::vector<std::uint8_t> mix;
-    if (!g_LoopbackCapture.GetMixFormat(&mix) || !PlainWaveFormat(mix.data(), mix.size(), &m_Format))
+    if (!g_LoopbackCapture.GetMixFormat(&mix) || !FileWaveFormat(mix.data(), mix.size(), &m_Format))
       m_Format = GetCaptureFormat();
     return true;
   }
-  const WaveFormatEx& get_Format() const override { return m_Format; }
+  WaveFormatBlock get_Format() const override { return m_Format; }
   bool Start(AudioSink sink, std::string* pError) override {
     m_Sink.Set(std::move(sink));
     m_Choice.Take(true);
@@ -144,7 +145,7 @@ class CLoopbackSource final : public IAudioSource {
   }
 
  private:
-  WaveFormatEx m_Format{};
+  WaveFormatBlock m_Format;
   CSessionSink m_Sink;
   CLoopbackChoice m_Choice;
   bool m_bRunning = false;

@@ -50,7 +50,7 @@ class CToneSource final : public IAudioSource {
     m_Format = {1, 2, 48000, 48000 * 4, 4, 16, 0};
     return true;
   }
-  const WaveFormatEx& get_Format() const override { return m_Format; }
+  WaveFormatBlock get_Format() const override { return m_Format; }
 
   bool Start(AudioSink sink, std::string* pError) override {
     Stop();

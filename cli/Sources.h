@@ -42,7 +42,8 @@ class IAudioSource {
  public:
   virtual ~IAudioSource() = default;
   virtual bool Open(const RecOptions& options, std::string* pError) = 0;
-  virtual const WaveFormatEx& get_Format() const = 0;
+  // The file's sound format, whole (an extensible format with its extension).
+  virtual WaveFormatBlock get_Format() const = 0;
   // Starts writing blocks to the sink from a thread of its own.
   virtual bool Start(AudioSink sink, std::string* pError) = 0;
   // Writes what is left up to the clock's final value and returns once no more writes

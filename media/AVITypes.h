@@ -107,6 +107,56 @@ struct WaveFormatEx {
 #pragma pack(pop)
 static_assert(sizeof(WaveFormatEx) == 18);
 
+// WAVEFORMATEXTENSIBLE: what WASAPI mix formats usually are. Its extension, the 22
+// bytes after the WaveFormatEx (cbSize 22), holds the valid bits per sample, the
+// speaker mask and the sub-format GUID that says what the samples are.
+#pragma pack(push, 2)
+struct WaveFormatExtensible {
+  WaveFormatEx Format;
+  std::uint16_t wValidBitsPerSample;
+  std::uint32_t dwChannelMask;
+  std::uint8_t SubFormat[16];
+};
+#pragma pack(pop)
+static_assert(sizeof(WaveFormatExtensible) == 40);
+
+constexpr std::uint16_t kWaveFormatPcm = 1;
+constexpr std::uint16_t kWaveFormatIeeeFloat = 3;
+constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
+constexpr std::uint16_t kWaveFormatUnknown = 0xFFFF;
+
+// A sound format by value, whole: the 18-byte WaveFormatEx and, for an extensible
+// format, the 22 bytes of its extension right behind it in memory. get() is what a
+// reader of a WAVEFORMATEX and the cbSize bytes after it expects, and the get_Size()
+// bytes from there are the format block a file stores. cbSize always tells what the
+// block holds: an 18-byte format comes in without extra bytes (cbSize 0, whatever it
+// said: what followed it was not copied), an extensible one with exactly its 22.
+class WaveFormatBlock {
+ public:
+  static constexpr std::uint16_t kExtensionBytes = sizeof(WaveFormatExtensible) - sizeof(WaveFormatEx);
+
+  WaveFormatBlock() = default;
+  // Not explicit: either record is a whole format as it stands.
+  WaveFormatBlock(const WaveFormatEx& format) {
+    m_Format.Format = format;
+    m_Format.Format.cbSize = 0;
+  }
+  WaveFormatBlock(const WaveFormatExtensible& format) : m_Format(format), m_nSize(sizeof format) {
+    m_Format.Format.cbSize = kExtensionBytes;
+  }
+
+  const WaveFormatEx* get() const { return &m_Format.Format; }
+  const WaveFormatEx& get_Format() const { return m_Format.Format; }
+  // The whole extensible format, or null when the block holds only 18 bytes.
+  const WaveFormatExtensible* get_Extensible() const { return m_nSize == sizeof m_Format ? &m_Format : nullptr; }
+  // 18, or 40 with the extension.
+  std::uint32_t get_Size() const { return m_nSize; }
+
+ private:
+  WaveFormatExtensible m_Format{};
+  std::uint32_t m_nSize = sizeof(WaveFormatEx);
+};
+
 // One entry of the legacy index "idx1" (AVIINDEXENTRY).
 struct AVILegacyIndexEntry {
   std::uint32_t ckid;

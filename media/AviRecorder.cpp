@@ -132,7 +132,7 @@ constexpr std::size_t kHeldSoundChunks = 64;
 
 CAviRecorder::CAviRecorder(CFileSystem* pFileSystem, const AVIWriterLimits& limits)
     : m_Writer(pFileSystem, limits), m_pBinding(std::make_unique<CXvidLibrary>()) {
-  m_AudioFormat = {kWaveFormatPcm, 1, 8000, 16000, 2, 16, 0};
+  m_AudioFormat = WaveFormatEx{kWaveFormatPcm, 1, 8000, 16000, 2, 16, 0};
 }
 
 CAviRecorder::~CAviRecorder() { Close(); }
@@ -164,24 +164,25 @@ void CAviRecorder::SetNextFileName(AVIOutputFile::NextPathProvider fnProvider) {
 Result CAviRecorder::SetAudioFormat(const WaveFormatEx* pFormat) {
   std::lock_guard<std::mutex> lock(m_WriterLock);
   if (!pFormat) {
-    m_AudioFormat.wFormatTag = kWaveFormatUnknown;
+    WaveFormatEx unknown = m_AudioFormat.get_Format();
+    unknown.wFormatTag = kWaveFormatUnknown;
+    m_AudioFormat = unknown;
     return kOk;
   }
-  std::uint16_t nTag = pFormat->wFormatTag;
-  if (nTag == kWaveFormatExtensible) {
-    // Only a format that really carries the extension has a sub-format to read.
-    if (pFormat->cbSize >= sizeof(WaveFormatExtensible) - sizeof(WaveFormatEx)) {
-      const auto* pExtensible = reinterpret_cast<const WaveFormatExtensible*>(pFormat);
-      if (const std::uint16_t nPlain = SubFormatTag(pExtensible->SubFormat)) nTag = nPlain;
+  WaveFormatEx format = *pFormat;
+  // Only a format that really carries the extension has a sub-format to read.
+  if (format.wFormatTag == kWaveFormatExtensible && format.cbSize >= WaveFormatBlock::kExtensionBytes) {
+    WaveFormatExtensible extensible;
+    std::memcpy(&extensible, pFormat, sizeof extensible);
+    if (const std::uint16_t nPlain = SubFormatTag(extensible.SubFormat)) {
+      format.wFormatTag = nPlain;
+    } else {
+      // No plain tag says what these samples are: the file names the sub-format.
+      m_AudioFormat = extensible;
+      return kOk;
     }
   }
-  m_AudioFormat.wFormatTag = nTag;
-  m_AudioFormat.nChannels = pFormat->nChannels;
-  m_AudioFormat.nSamplesPerSec = pFormat->nSamplesPerSec;
-  m_AudioFormat.nAvgBytesPerSec = pFormat->nAvgBytesPerSec;
-  m_AudioFormat.nBlockAlign = pFormat->nBlockAlign;
-  m_AudioFormat.wBitsPerSample = pFormat->wBitsPerSample;
-  m_AudioFormat.cbSize = 0;
+  m_AudioFormat = format;
   return kOk;
 }
 
@@ -302,11 +303,12 @@ Result CAviRecorder::OpenFileLocked(const std::string& strUtf8) {
   m_Sound.clear();
   m_bSoundAlive = m_bContinueDue = false;
   m_ClosedFiles.clear();
+  const WaveFormatEx& wfx = m_AudioFormat.get_Format();
   // Whole sample frames, and small beside a segment (which only tests make small enough
   // for that to matter).
-  const std::uint32_t nAlign = std::max<std::uint32_t>(m_AudioFormat.nBlockAlign, 1);
+  const std::uint32_t nAlign = std::max<std::uint32_t>(wfx.nBlockAlign, 1);
   const std::uint64_t nChunk = std::min<std::uint64_t>(
-      {static_cast<std::uint64_t>(m_AudioFormat.nAvgBytesPerSec) * kSoundChunkMillis / 1000, kSoundChunkMaxBytes,
+      {static_cast<std::uint64_t>(wfx.nAvgBytesPerSec) * kSoundChunkMillis / 1000, kSoundChunkMaxBytes,
        static_cast<std::uint64_t>(m_Writer.get_Limits().nSegmentBytes / 32)});
   m_nSoundChunkBytes = static_cast<std::uint32_t>(std::max<std::uint64_t>(nChunk / nAlign * nAlign, nAlign));
   if (!m_Writer.CreateStreams()) return kOutOfMemory;
@@ -334,14 +336,13 @@ Result CAviRecorder::OpenFileLocked(const std::string& strUtf8) {
   AVIStreamHeader& ah = audio.get_Header();
   ah = {};
   ah.fccType = MakeFourCC("auds");
-  ah.fccHandler = m_AudioFormat.wFormatTag;
-  ah.dwScale = m_AudioFormat.nBlockAlign;
-  ah.dwRate = m_AudioFormat.nAvgBytesPerSec;
+  ah.fccHandler = wfx.wFormatTag;
+  ah.dwScale = wfx.nBlockAlign;
+  ah.dwRate = wfx.nAvgBytesPerSec;
   ah.dwLength = 1;
-  ah.dwSampleSize = m_AudioFormat.nBlockAlign;
-  WaveFormatEx wfx = m_AudioFormat;
-  wfx.cbSize = 0;
-  if (!audio.SetFormat(&wfx, sizeof wfx)) return kOutOfMemory;
+  ah.dwSampleSize = wfx.nBlockAlign;
+  // 18 bytes without extra ones, or an extensible format's 40 with cbSize 22.
+  if (!audio.SetFormat(m_AudioFormat.get(), m_AudioFormat.get_Size())) return kOutOfMemory;
 
   m_Writer.SetRateAdjuster(&FitVideoRateToAudio);
   if (strUtf8.empty() || !m_Writer.OpenFile(strUtf8.c_str(), m_VideoFormat.biWidth,

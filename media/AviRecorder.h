@@ -41,22 +41,6 @@ constexpr Result kRecorderNoFrameRate = static_cast<Result>(0x80040007u);
 // Open's answer when no encoder was created: no file is created.
 constexpr Result kRecorderNoEncoder = static_cast<Result>(0x80040008u);
 
-// WAVEFORMATEXTENSIBLE: what WASAPI mix formats usually are.
-#pragma pack(push, 2)
-struct WaveFormatExtensible {
-  WaveFormatEx Format;
-  std::uint16_t wValidBitsPerSample;
-  std::uint32_t dwChannelMask;
-  std::uint8_t SubFormat[16];
-};
-#pragma pack(pop)
-static_assert(sizeof(WaveFormatExtensible) == 40);
-
-constexpr std::uint16_t kWaveFormatPcm = 1;
-constexpr std::uint16_t kWaveFormatIeeeFloat = 3;
-constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
-constexpr std::uint16_t kWaveFormatUnknown = 0xFFFF;
-
 class CAviRecorder {
  public:
   // The Xvid output buffer's size at least; larger frames get a larger buffer.
@@ -83,7 +67,10 @@ class CAviRecorder {
   Result Reset();
   // The sound's format; null stores the unknown tag 0xFFFF. An extensible format is
   // stored under the plain tag of its sub-format (PCM 1, float 3) so that every reader
-  // understands the 18-byte format block.
+  // understands the 18-byte format block; one of another sub-format is stored whole
+  // (40 bytes, cbSize 22), as only its sub-format says what the sound is. The extension
+  // is read from the 22 bytes after *pFormat when cbSize says they are there
+  // (WaveFormatBlock::get() has them).
   Result SetAudioFormat(const WaveFormatEx* pFormat);
   // The captured frames' header (40 bytes, no colour table).
   Result SetVideoFormat(const BitmapInfoHeader* pHeader);
@@ -140,7 +127,7 @@ class CAviRecorder {
   std::uint32_t get_EncodeFailures() const;
 
   const BitmapInfoHeader& get_VideoFormat() const { return m_VideoFormat; }
-  const WaveFormatEx& get_AudioFormat() const { return m_AudioFormat; }
+  const WaveFormatBlock& get_AudioFormat() const { return m_AudioFormat; }
   double get_FrameRate() const { return m_dFrameRate; }
 
  private:
@@ -156,8 +143,7 @@ class CAviRecorder {
 
   double m_dFrameRate = 0;
   BitmapInfoHeader m_VideoFormat{};
-  WaveFormatEx m_AudioFormat{};
-  std::uint32_t m_dwAudioFormatPad = 0;
+  WaveFormatBlock m_AudioFormat;
 
   // Lock order: m_EncoderLock before m_WriterLock.
   mutable std::mutex m_EncoderLock;

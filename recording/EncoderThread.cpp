@@ -33,12 +33,12 @@ CEncoderThread::~CEncoderThread() {
   if (IsRunning()) Stop(true);
 }
 
-Result CEncoderThread::Begin(const BitmapInfoHeader& firstFrame, const WaveFormatEx* pAudioFormat,
+Result CEncoderThread::Begin(const BitmapInfoHeader& firstFrame, const WaveFormatBlock* pAudioFormat,
                              double dFramesPerSecond, const wchar_t* szFileName, bool bHoldClose) {
   return BeginUtf8(firstFrame, pAudioFormat, dFramesPerSecond, Utf8FromWide(szFileName), bHoldClose);
 }
 
-Result CEncoderThread::BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveFormatEx* pAudioFormat,
+Result CEncoderThread::BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveFormatBlock* pAudioFormat,
                                  double dFramesPerSecond, const std::string& strFileName, bool bHoldClose) {
   // The previous recording's thread may still be writing its last frame or closing its
   // file; resetting the recorder under it would cut that file short. Held to the end,
@@ -83,7 +83,7 @@ Result CEncoderThread::BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveF
   m_Pending.Exchange(0);
 
   m_Recorder.Reset();
-  m_Recorder.SetAudioFormat(pAudioFormat);
+  m_Recorder.SetAudioFormat(pAudioFormat ? pAudioFormat->get() : nullptr);
   m_Recorder.SetVideoFormat(&firstFrame);
   // The file is opened before the encoder thread starts, so that a failure leaves
   // nothing running that would have to be stopped.

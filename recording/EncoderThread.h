@@ -50,13 +50,15 @@ class CEncoderThread {
   // counter, prepares the recorder (audio format, video format, encoder, file) and
   // starts the encoder thread. The recording flag is left as the caller set it. On
   // failure nothing runs and no file is left open; get_ErrorMessage() says why.
+  // *pAudioFormat reaches the recorder whole, an extensible format's extension with it
+  // (null: the unknown tag).
   //
   // With bHoldClose the thread, once stopped, keeps the file open until ReleaseClose:
   // a sound source still drains its last blocks into the file after the Stop command,
   // and they belong in it.
-  Result Begin(const BitmapInfoHeader& firstFrame, const WaveFormatEx* pAudioFormat,
+  Result Begin(const BitmapInfoHeader& firstFrame, const WaveFormatBlock* pAudioFormat,
                double dFramesPerSecond, const wchar_t* szFileName, bool bHoldClose = false);
-  Result BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveFormatEx* pAudioFormat,
+  Result BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveFormatBlock* pAudioFormat,
                    double dFramesPerSecond, const std::string& strFileName, bool bHoldClose = false);
 
   // Recording thread: hands over one frame (g_FrameBytes bytes of bottom-up rows).

@@ -253,9 +253,9 @@ CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control,
   const BitmapInfoHeader firstHeader = *pFirst;
 
   IRecordingAudio* pAudio = request.pAudio;
-  WaveFormatEx audioFormat = DefaultCaptureFormat();
+  WaveFormatBlock audioFormat = DefaultCaptureFormat();
   if (pAudio) {
-    if (const WaveFormatEx* pFormat = pAudio->PrepareFormat())
+    if (const WaveFormatBlock* pFormat = pAudio->PrepareFormat())
       audioFormat = *pFormat;
     else
       pAudio = nullptr;

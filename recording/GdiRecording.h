@@ -62,7 +62,7 @@ class IRecordingAudio {
   virtual ~IRecordingAudio() = default;
   // The format of the file's sound stream, asked for before the file is opened. Null
   // when the source cannot record now; the recording then goes on without sound.
-  virtual const WaveFormatEx* PrepareFormat() = 0;
+  virtual const WaveFormatBlock* PrepareFormat() = 0;
   // Once the file is open: start writing sound into the recorder.
   virtual void Start() = 0;
   // After the last frame: stop writing; returns once no more writes can come.
@@ -92,7 +92,7 @@ class ICaptureHost {
   virtual void ReleaseFrame(const BitmapInfoHeader* pFrame) = 0;
   // Prepares the recorder (formats, encoder, file) and starts the encoder thread.
   // On failure nothing runs and *pError says why.
-  virtual Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatEx& audioFormat,
+  virtual Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatBlock& audioFormat,
                                std::int32_t nFramesPerSecond, const wchar_t* szFileName,
                                std::string* pError) = 0;
   // Hands the pixel rows of one frame to the encoder (the first frame's image size).

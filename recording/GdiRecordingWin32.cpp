@@ -47,7 +47,7 @@ class CGdiCaptureHost final : public ICaptureHost {
   void ReleaseFrame(const BitmapInfoHeader* pFrame) override {
     vantor::ReleaseFrame(reinterpret_cast<const BITMAPINFOHEADER*>(pFrame));
   }
-  Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatEx& audioFormat,
+  Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatBlock& audioFormat,
                        std::int32_t nFramesPerSecond, const wchar_t* szFileName, std::string* pError) override {
     // A recording too long for one file goes on in the next, named after its own start
     // in the same folder as the first.

@@ -55,6 +55,22 @@ bool PlainWaveFormat(const void* pFormat, std::size_t nBytes, WaveFormatEx* pPla
   return true;
 }
 
+bool FileWaveFormat(const void* pFormat, std::size_t nBytes, WaveFormatBlock* pFileFormat) {
+  WaveFormatEx plain;
+  if (PlainWaveFormat(pFormat, nBytes, &plain)) {
+    *pFileFormat = plain;
+    return true;
+  }
+  if (!pFormat || nBytes < sizeof(WaveFormatExtensible)) return false;
+  WaveFormatExtensible extensible;
+  std::memcpy(&extensible, pFormat, sizeof extensible);
+  const WaveFormatEx& format = extensible.Format;
+  if (format.wFormatTag != kWaveFormatExtensible || format.cbSize < WaveFormatBlock::kExtensionBytes) return false;
+  if (format.nBlockAlign == 0 || format.nSamplesPerSec == 0 || format.nChannels == 0) return false;
+  *pFileFormat = extensible;
+  return true;
+}
+
 bool ComputeCaptureRing(std::uint16_t nBlockAlign, CaptureRingGeometry* pGeometry) {
   if (!pGeometry) return false;
   *pGeometry = {};

@@ -1,7 +1,7 @@
 // The arithmetic of the two sound readers, kept apart from the devices so that it can
 // be checked on any platform:
 //  - the PCM formats a capture device is asked for, the fixed one it records in, and a
-//    playback mix format as the plain format a file can name;
+//    playback mix format as the format a file declares for it;
 //  - the capture ring: 16 blocks of about 10 ms, one notification at the end of each,
 //    and how many whole blocks lie ready between the reader's offset and the device's
 //    read position (across the end of the ring, too);
@@ -80,6 +80,14 @@ WaveFormatEx GetCaptureFormat();
 // becomes PCM (1) or IEEE float (3) after its sub-format, with no extra bytes. False
 // for a format too short to read, without frames or rate, or with another sub-format.
 bool PlainWaveFormat(const void* pFormat, std::size_t nBytes, WaveFormatEx* pPlain);
+
+// The format a file declares for a playback device's mix format: the plain format of
+// PlainWaveFormat where there is one, otherwise an extensible format of another
+// sub-format whole (its 40 bytes, cbSize 22; extra bytes past the extension are not
+// kept), so that its sound is recorded too and a reader learns what it is. False for
+// a format too short to read, without channels, frames or rate, or an extensible one
+// whose extension is missing (cbSize below 22, or fewer than 40 bytes).
+bool FileWaveFormat(const void* pFormat, std::size_t nBytes, WaveFormatBlock* pFileFormat);
 
 // ---- The capture ring ---------------------------------------------------------------
 

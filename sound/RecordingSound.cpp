@@ -20,11 +20,11 @@ CRecorderAudioSink<CAviRecorder, std::atomic<std::int32_t>> s_RecorderSink(g_Rec
 
 }  // namespace
 
-const WaveFormatEx* CLoopbackRecordingAudio::PrepareFormat() {
+const WaveFormatBlock* CLoopbackRecordingAudio::PrepareFormat() {
   std::vector<std::uint8_t> mix;
-  // The recorder's 18-byte format block cannot hold an extensible format's sub-format:
-  // hand it the plain tag instead, which says the same.
-  if (!g_LoopbackCapture.GetMixFormat(&mix) || !PlainWaveFormat(mix.data(), mix.size(), &m_Format)) return nullptr;
+  // PCM and float go to the file under their plain tags, which every reader knows; any
+  // other sub-format is handed on whole, so that its sound is recorded all the same.
+  if (!g_LoopbackCapture.GetMixFormat(&mix) || !FileWaveFormat(mix.data(), mix.size(), &m_Format)) return nullptr;
   return &m_Format;
 }
 
@@ -35,7 +35,7 @@ void CLoopbackRecordingAudio::Start() {
 
 void CLoopbackRecordingAudio::Stop() { g_LoopbackCapture.Stop(true); }
 
-const WaveFormatEx* CDeviceRecordingAudio::PrepareFormat() {
+const WaveFormatBlock* CDeviceRecordingAudio::PrepareFormat() {
   m_Format = GetCaptureFormat();
   return &m_Format;
 }

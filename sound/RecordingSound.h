@@ -12,22 +12,24 @@ namespace vantor {
 
 class CLoopbackRecordingAudio final : public IRecordingAudio {
  public:
-  // The mix format as a plain 18-byte format (PCM or float); null when the endpoint,
-  // its client or its mix format cannot be had: the recording then has no sound.
-  const WaveFormatEx* PrepareFormat() override;
+  // The mix format as the file declares it (FileWaveFormat): a plain 18-byte format
+  // for PCM or float, an extensible one of another sub-format whole; null when the
+  // endpoint, its client or a usable mix format cannot be had: the recording then has
+  // no sound.
+  const WaveFormatBlock* PrepareFormat() override;
   // Starts the loopback reader.
   void Start() override;
   // Stops the reader; it writes the cycle it is in and ends before this returns.
   void Stop() override;
 
  private:
-  WaveFormatEx m_Format{};
+  WaveFormatBlock m_Format;
 };
 
 class CDeviceRecordingAudio final : public IRecordingAudio {
  public:
   // The capture format (PCM, 48,000 Hz, 8 bits, mono).
-  const WaveFormatEx* PrepareFormat() override;
+  const WaveFormatBlock* PrepareFormat() override;
   // Creates the buffer (and the chosen device again, after the last recording released
   // it) and starts capturing; a device that fails leaves the recording without sound.
   void Start() override;
@@ -35,7 +37,7 @@ class CDeviceRecordingAudio final : public IRecordingAudio {
   void Stop() override;
 
  private:
-  WaveFormatEx m_Format{};
+  WaveFormatBlock m_Format;
 };
 
 extern CLoopbackRecordingAudio g_LoopbackRecordingAudio;

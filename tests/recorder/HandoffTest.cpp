@@ -26,7 +26,7 @@ using CTestCounter = COstrelPendingCounter;  // as Vantor.exe counts
 using CTestCounter = CLockedLong;
 #endif
 
-const WaveFormatEx kPcm8Mono = {1, 1, 48000, 48000, 1, 8, 0};
+const WaveFormatBlock kPcm8Mono = WaveFormatEx{1, 1, 48000, 48000, 1, 8, 0};
 
 // One recording's objects, as the program has them, but private to the test.
 struct Handoff {

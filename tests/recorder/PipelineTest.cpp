@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -74,7 +75,8 @@ TEST_P(recorder_Pipeline, FileDecodesToThePatternWithAgreeingDurations) {
   std::atomic<std::int32_t> recording{1};
   CEncoderThread thread(rec, buffer, pending, nFrameBytes, recording);
   const BitmapInfoHeader header = MakeFrameHeader(c.nWidth, c.nHeight);
-  ASSERT_EQ(thread.BeginUtf8(header, &c.wfx, dFps, strFile), kOk) << thread.get_ErrorMessage();
+  const WaveFormatBlock format = c.wfx;
+  ASSERT_EQ(thread.BeginUtf8(header, &format, dFps, strFile), kOk) << thread.get_ErrorMessage();
 
   // Sound from its own thread, as a sound card delivers it: blocks of 10 ms up to the
   // time of the frames handed over so far, the rest once the last frame is in.
@@ -197,6 +199,88 @@ INSTANTIATE_TEST_SUITE_P(
                     PipelineCase{"larger_than_default_buffer", 2600, 1700, 6, {1, 1, 48000, 48000, 1, 8, 0}, false}),
     [](const testing::TestParamInfo<PipelineCase>& info) { return std::string(info.param.szName); });
 
+// A mix format whose sub-format is neither PCM nor float goes through the hand-off to
+// the file whole: "strf" holds the 40-byte extensible format with its sub-format, and
+// an independent reader takes the stream for sound and finds every chunk of it.
+TEST(recorder_PipelineSound, ExtensibleFormatOfAnotherSubFormatIsStoredWholeAndReadAsSound) {
+  if (!kFfprobe) GTEST_SKIP() << "ffprobe not found at configure time";
+  CTempDir dir;
+  const std::string strFile = dir.File("extensible.avi");
+  const std::int32_t nWidth = 160, nHeight = 120;
+  const int nFrames = 45;
+  // {6B8A2F3C-1D4E-4C5F-9A7B-0E1D2C3B4A59}, a sub-format of the device's own.
+  WaveFormatExtensible mix{};
+  mix.Format = {kWaveFormatExtensible, 2, 48000, 384000, 8, 32, 22};
+  mix.wValidBitsPerSample = 24;
+  mix.dwChannelMask = 3;
+  const std::uint8_t kSubFormat[16] = {0x3C, 0x2F, 0x8A, 0x6B, 0x4E, 0x1D, 0x5F, 0x4C,
+                                       0x9A, 0x7B, 0x0E, 0x1D, 0x2C, 0x3B, 0x4A, 0x59};
+  std::memcpy(mix.SubFormat, kSubFormat, sizeof kSubFormat);
+  const WaveFormatBlock format = mix;
+
+  CAviRecorder rec;
+  CFrameBuffer buffer;
+  CLockedLong pending(0);
+  std::int32_t nFrameBytes = 0;
+  std::atomic<std::int32_t> recording{1};
+  CEncoderThread thread(rec, buffer, pending, nFrameBytes, recording);
+  ASSERT_EQ(thread.BeginUtf8(MakeFrameHeader(nWidth, nHeight), &format, 30, strFile), kOk) << thread.get_ErrorMessage();
+  // A frame's time of sound after each frame: 12,800 bytes of a pattern.
+  const std::uint32_t nStride = DibRowBytes(nWidth);
+  std::vector<std::uint8_t> sound(mix.Format.nAvgBytesPerSec / 30);
+  std::uint64_t nSoundWritten = 0;
+  for (int k = 0; k < nFrames; ++k) {
+    DrawTestPattern(buffer.get_WriteSlot(), nWidth, nHeight, nStride, static_cast<std::uint32_t>(k));
+    thread.WaitUntilEncoded();
+    buffer.Publish(pending);
+    for (std::size_t i = 0; i < sound.size(); ++i) sound[i] = static_cast<std::uint8_t>(nSoundWritten + i);
+    rec.WriteAudio(sound.data(), static_cast<std::uint32_t>(sound.size()));
+    nSoundWritten += sound.size();
+  }
+  thread.WaitUntilEncoded();
+  thread.Stop(true);
+  ASSERT_EQ(thread.get_CloseResult(), kOk);
+
+  CAviReader avi;
+  ASSERT_TRUE(avi.Load(strFile)) << avi.get_Error();
+  ASSERT_EQ(avi.get_AudioFormatSize(), 40u);
+  ASSERT_EQ(avi.get_AudioFormatBytes().size(), 40u);
+  EXPECT_EQ(std::memcmp(avi.get_AudioFormatBytes().data(), &mix, sizeof mix), 0)
+      << "tag 0xFFFE, cbSize 22, valid bits, speaker mask and sub-format as the device gave them";
+  EXPECT_EQ(avi.get_AudioHeader().dwScale, 8u);
+  EXPECT_EQ(avi.get_AudioHeader().dwRate, 384000u);
+  const std::vector<AviChunkRef> chunks = avi.get_Chunks("01wb");
+  ASSERT_FALSE(chunks.empty());
+  std::uint64_t nSoundInFile = 0;
+  for (const AviChunkRef& chunk : chunks) nSoundInFile += chunk.nSize;
+  EXPECT_EQ(nSoundInFile, nSoundWritten);
+
+  const std::string strProbe = std::string("'") + kFfprobe + "' -v error ";
+  int nExit = -1;
+  const auto streams =
+      Lines(RunCommand(strProbe + "-show_entries stream=codec_type -of csv=p=0 '" + strFile + "'", &nExit));
+  EXPECT_EQ(nExit, 0);
+  EXPECT_EQ(streams, (std::vector<std::string>{"video", "audio"}));
+  const auto audio = Lines(RunCommand(
+      strProbe + "-select_streams a -show_entries stream=sample_rate,channels -of csv=p=0 '" + strFile + "'"));
+  EXPECT_EQ(audio, std::vector<std::string>{"48000,2"});
+  // ffprobe cuts long chunks into packets of its own size: every byte in order, each
+  // packet where the bytes before it end (its time in sample frames).
+  const auto packets = Lines(
+      RunCommand(strProbe + "-select_streams a -show_entries packet=pts,size -of csv=p=0 '" + strFile + "'", &nExit));
+  EXPECT_EQ(nExit, 0);
+  ASSERT_GE(packets.size(), chunks.size());
+  std::uint64_t nPacketBytes = 0;
+  for (const std::string& strLine : packets) {
+    long long nPts = -1;
+    unsigned long long nSize = 0;
+    ASSERT_EQ(std::sscanf(strLine.c_str(), "%lld,%llu", &nPts, &nSize), 2) << strLine;
+    EXPECT_EQ(static_cast<std::uint64_t>(nPts), nPacketBytes / 8) << strLine;
+    nPacketBytes += nSize;
+  }
+  EXPECT_EQ(nPacketBytes, nSoundWritten);
+}
+
 // The whole pipeline into small files (a few hundred KiB each): every file decodes on its
 // own from its first picture, which is whole; the pattern's frame numbers run on from
 // file to file without a gap; each file's video lasts as long as its own sound; and the
@@ -213,7 +297,8 @@ TEST(recorder_PipelineFiles, EveryFileDecodesAloneAndTogetherTheyHoldEverything)
   std::int32_t nFrameBytes = 0;
   std::atomic<std::int32_t> recording{1};
   CEncoderThread thread(rec, buffer, pending, nFrameBytes, recording);
-  ASSERT_EQ(thread.BeginUtf8(MakeFrameHeader(nWidth, nHeight), &wfx, 30, dir.File("files.avi")), kOk)
+  const WaveFormatBlock format = wfx;
+  ASSERT_EQ(thread.BeginUtf8(MakeFrameHeader(nWidth, nHeight), &format, 30, dir.File("files.avi")), kOk)
       << thread.get_ErrorMessage();
   std::atomic<int> nHandedOver{0};
   std::atomic<bool> bVideoDone{false};

@@ -190,13 +190,14 @@ struct AudioCase {
   std::uint16_t cbSize;
   std::uint8_t nSubFormat;  // first byte of the sub-format GUID; 0xEE: not the base GUID
   std::uint16_t nStored;
+  std::uint32_t nStoredBytes = 18;  // 40: the whole extensible format, cbSize 22
 };
 
 TEST(recorder_AviRecorder, AudioFormatsAreStoredUnderTheirPlainTag) {
   const AudioCase cases[] = {
       {"extensible PCM", 0xFFFE, 22, 1, 1},
       {"extensible float", 0xFFFE, 22, 3, 3},
-      {"extensible other sub-format", 0xFFFE, 22, 0xEE, 0xFFFE},
+      {"extensible other sub-format", 0xFFFE, 22, 0xEE, 0xFFFE, 40},
       {"extensible without its extension", 0xFFFE, 0, 3, 0xFFFE},
       {"plain PCM", 1, 0, 0, 1},
       {"plain float", 3, 0, 0, 3},
@@ -219,8 +220,16 @@ TEST(recorder_AviRecorder, AudioFormatsAreStoredUnderTheirPlainTag) {
     CAviReader avi;
     ASSERT_TRUE(avi.Load(r.strFile)) << avi.get_Error();
     EXPECT_EQ(avi.get_AudioFormat().wFormatTag, c.nStored) << c.szName;
-    EXPECT_EQ(avi.get_AudioFormat().cbSize, 0) << c.szName;
-    EXPECT_EQ(avi.get_AudioFormatSize(), 18u) << c.szName;
+    EXPECT_EQ(avi.get_AudioFormat().cbSize, c.nStoredBytes - 18) << c.szName;
+    EXPECT_EQ(avi.get_AudioFormatSize(), c.nStoredBytes) << c.szName;
+    if (c.nStoredBytes == sizeof wfx) {
+      // The extension as it was given: valid bits, speaker mask and the sub-format.
+      ASSERT_EQ(avi.get_AudioFormatBytes().size(), sizeof wfx) << c.szName;
+      EXPECT_EQ(std::memcmp(avi.get_AudioFormatBytes().data() + 18, reinterpret_cast<const std::uint8_t*>(&wfx) + 18,
+                            sizeof wfx - 18),
+                0)
+          << c.szName;
+    }
     EXPECT_EQ(avi.get_AudioFormat().nChannels, 2) << c.szName;
     EXPECT_EQ(avi.get_AudioFormat().nBlockAlign, 8) << c.szName;
     EXPECT_EQ(avi.get_AudioHeader().fccHandler, c.nStored) << c.szName;

@@ -102,6 +102,8 @@ bool CAviReader::Walk(std::size_t nPos, std::size_t nEnd, int nStream) {
     } else if (strId == "strf" && nStream == 1 && nSize >= sizeof m_AudioFormat) {
       std::memcpy(&m_AudioFormat, m_Bytes.data() + nData, sizeof m_AudioFormat);
       m_nAudioFormatSize = nSize;
+      m_AudioFormatBytes.assign(m_Bytes.begin() + static_cast<std::ptrdiff_t>(nData),
+                                m_Bytes.begin() + static_cast<std::ptrdiff_t>(nData + nSize));
     } else if (strId == "idx1") {
       m_Index.resize(nSize / sizeof(AVILegacyIndexEntry));
       if (!m_Index.empty()) std::memcpy(m_Index.data(), m_Bytes.data() + nData, m_Index.size() * sizeof(AVILegacyIndexEntry));

@@ -51,6 +51,8 @@ class CAviReader {
   const BitmapInfoHeader& get_VideoFormat() const { return m_VideoFormat; }
   const WaveFormatEx& get_AudioFormat() const { return m_AudioFormat; }
   std::uint32_t get_AudioFormatSize() const { return m_nAudioFormatSize; }
+  // The sound stream's whole "strf", extra bytes included.
+  const std::vector<std::uint8_t>& get_AudioFormatBytes() const { return m_AudioFormatBytes; }
   std::uint32_t get_RiffSize() const { return m_nRiffSize; }
 
   // Data chunks in file order.
@@ -72,6 +74,7 @@ class CAviReader {
   BitmapInfoHeader m_VideoFormat{};
   WaveFormatEx m_AudioFormat{};
   std::uint32_t m_nAudioFormatSize = 0;
+  std::vector<std::uint8_t> m_AudioFormatBytes;
   std::uint32_t m_nRiffSize = 0;
   std::vector<AviChunkRef> m_Chunks;
   std::vector<AVILegacyIndexEntry> m_Index;

@@ -61,7 +61,7 @@ TEST_F(recording_CaptureSession, StartLoopAndEndInOrder) {
   EXPECT_EQ(run.host.beganWith.biSizeImage, 192u * 48);
   EXPECT_EQ(run.host.nBeganFps, 30);
   EXPECT_EQ(run.host.strBeganName, L"C:\\rec\\a.avi");
-  EXPECT_EQ(run.host.audioFormat.wFormatTag, 3) << "the source's own format";
+  EXPECT_EQ(run.host.audioFormat.get()->wFormatTag, 3) << "the source's own format";
   EXPECT_EQ(run.host.nLiveFrames, 0) << "every frame released";
   EXPECT_TRUE(run.outcome.bStarted);
   EXPECT_EQ(run.outcome.nGrabs, 2u);
@@ -316,14 +316,14 @@ TEST_F(recording_CaptureSession, SoundSourceChoice) {
       nStops += s.size() > 5 && s.compare(s.size() - 5, 5, " stop") == 0;
     }
     if (c.szSource) {
-      EXPECT_EQ(run.host.audioFormat.wFormatTag, 3) << c.szSource;
+      EXPECT_EQ(run.host.audioFormat.get()->wFormatTag, 3) << c.szSource;
       EXPECT_NE(std::find(run.host.log.begin(), run.host.log.end(), std::string(c.szSource) + " start"),
                 run.host.log.end());
       EXPECT_EQ(nStarts, 1);
       EXPECT_EQ(nStops, 1);
     } else {
       const WaveFormatEx d = DefaultCaptureFormat();
-      EXPECT_EQ(std::memcmp(&run.host.audioFormat, &d, sizeof d), 0) << "the capture format, silent";
+      EXPECT_EQ(std::memcmp(run.host.audioFormat.get(), &d, sizeof d), 0) << "the capture format, silent";
       EXPECT_EQ(nStarts, 0);
       EXPECT_EQ(nStops, 0);
     }
@@ -336,6 +336,34 @@ TEST_F(recording_CaptureSession, SoundSourceChoice) {
   EXPECT_EQ(d.nBlockAlign, 1);
   EXPECT_EQ(d.wBitsPerSample, 8);
   EXPECT_EQ(d.cbSize, 0);
+}
+
+// A source whose format is extensible with a sub-format no plain tag names: the
+// recording hands the encoder all of it, the sub-format included, and records its sound.
+TEST_F(recording_CaptureSession, ExtensibleFormatReachesTheEncoderWhole) {
+  CaptureRun run;
+  CFakeAudio loopback(&run.host.log, "loopback");
+  WaveFormatExtensible mix{};
+  mix.Format = {kWaveFormatExtensible, 6, 48000, 1152000, 24, 32, 22};
+  mix.wValidBitsPerSample = 24;
+  mix.dwChannelMask = 0x3F;
+  const std::uint8_t kSubFormat[16] = {0x3C, 0x2F, 0x8A, 0x6B, 0x4E, 0x1D, 0x5F, 0x4C,
+                                       0x9A, 0x7B, 0x0E, 0x1D, 0x2C, 0x3B, 0x4A, 0x59};
+  std::memcpy(mix.SubFormat, kSubFormat, sizeof kSubFormat);
+  loopback.format = mix;
+  g_bUseLoopback = 1;
+  run.sources.pLoopback = &loopback;
+  run.host.fnOnGrab = [&](int) { run.control.Stop(); };
+  run.Record(0, 0, 8, 8, 30);
+
+  ASSERT_TRUE(run.outcome.bStarted);
+  ASSERT_EQ(run.host.audioFormat.get_Size(), 40u);
+  EXPECT_EQ(std::memcmp(run.host.audioFormat.get(), &mix, sizeof mix), 0) << "all 40 bytes, the sub-format intact";
+  const WaveFormatExtensible* pGot = run.host.audioFormat.get_Extensible();
+  ASSERT_NE(pGot, nullptr);
+  EXPECT_EQ(std::memcmp(pGot->SubFormat, kSubFormat, sizeof kSubFormat), 0);
+  EXPECT_NE(std::find(run.host.log.begin(), run.host.log.end(), "loopback start"), run.host.log.end())
+      << "the sound is recorded";
 }
 
 }  // namespace

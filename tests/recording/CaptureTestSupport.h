@@ -47,7 +47,7 @@ class CFakeCaptureHost : public ICaptureHost {
   std::vector<int> handedOver;      // grab number of each frame given to PutFrame
   std::vector<std::uint32_t> sleeps;  // every sleep, pause polls included
   BitmapInfoHeader beganWith{};
-  WaveFormatEx audioFormat{};
+  WaveFormatBlock audioFormat;  // as BeginEncoding got it, whole
   std::int32_t nBeganFps = 0;
   std::wstring strBeganName;
   std::wstring strNextName;  // what NameFile answers
@@ -90,7 +90,7 @@ class CFakeCaptureHost : public ICaptureHost {
     m_Frames.erase(pFrame);
     --nLiveFrames;
   }
-  Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatEx& audio, std::int32_t nFps,
+  Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatBlock& audio, std::int32_t nFps,
                        const wchar_t* szFileName, std::string* pError) override {
     beganWith = firstFrame;
     audioFormat = audio;
@@ -139,8 +139,8 @@ class CFakeAudio : public IRecordingAudio {
  public:
   explicit CFakeAudio(std::vector<std::string>* pLog, const char* szName, bool bAvailable = true)
       : m_pLog(pLog), m_strName(szName), m_bAvailable(bAvailable) {}
-  WaveFormatEx format = {3, 2, 44100, 352800, 8, 32, 0};
-  const WaveFormatEx* PrepareFormat() override {
+  WaveFormatBlock format = WaveFormatEx{3, 2, 44100, 352800, 8, 32, 0};
+  const WaveFormatBlock* PrepareFormat() override {
     m_pLog->push_back(m_strName + " format");
     return m_bAvailable ? &format : nullptr;
   }

@@ -613,5 +613,87 @@ TEST(PlainWaveFormat, WhatAFileCannotCarryIsRefused) {
   EXPECT_EQ(plain.cbSize, 0);
 }
 
+// {6B8A2F3C-1D4E-4C5F-9A7B-0E1D2C3B4A59}: a sub-format of a device's own.
+Extensible MakeVendorExtensible() {
+  Extensible e = MakeExtensible(0);
+  const std::uint8_t guid[16] = {0x3C, 0x2F, 0x8A, 0x6B, 0x4E, 0x1D, 0x5F, 0x4C,
+                                 0x9A, 0x7B, 0x0E, 0x1D, 0x2C, 0x3B, 0x4A, 0x59};
+  std::memcpy(e.subFormat, guid, 16);
+  e.nValidBits = 24;
+  return e;
+}
+
+TEST(FileWaveFormat, PcmAndFloatBecomePlainOtherSubFormatsStayWhole) {
+  for (std::uint32_t nTag : {1u, 3u}) {
+    const Extensible e = MakeExtensible(nTag);
+    WaveFormatBlock block;
+    ASSERT_TRUE(FileWaveFormat(&e, sizeof e, &block));
+    EXPECT_EQ(block.get_Size(), 18u);
+    EXPECT_EQ(block.get_Extensible(), nullptr);
+    EXPECT_EQ(block.get()->wFormatTag, nTag);
+    EXPECT_EQ(block.get()->nSamplesPerSec, 48000u);
+    EXPECT_EQ(block.get()->nBlockAlign, 8);
+    EXPECT_EQ(block.get()->cbSize, 0);
+  }
+  const WaveFormatEx pcm = {1, 2, 44100, 176400, 4, 16, 0};
+  WaveFormatBlock plain;
+  ASSERT_TRUE(FileWaveFormat(&pcm, sizeof pcm, &plain));
+  EXPECT_EQ(plain.get_Size(), 18u);
+  EXPECT_EQ(std::memcmp(plain.get(), &pcm, sizeof pcm), 0);
+
+  // A-law in the base GUID's form (no plain tag in the file for it here), and a GUID
+  // of a device's own: the 40 bytes as they came, the sub-format intact.
+  const Extensible alaw = MakeExtensible(6);
+  const Extensible vendor = MakeVendorExtensible();
+  for (const Extensible* p : {&alaw, &vendor}) {
+    WaveFormatBlock block;
+    ASSERT_TRUE(FileWaveFormat(p, sizeof *p, &block));
+    ASSERT_EQ(block.get_Size(), 40u);
+    EXPECT_EQ(std::memcmp(block.get(), p, sizeof *p), 0);
+    const WaveFormatExtensible* pWhole = block.get_Extensible();
+    ASSERT_NE(pWhole, nullptr);
+    EXPECT_EQ(reinterpret_cast<const void*>(pWhole), reinterpret_cast<const void*>(block.get()))
+        << "the extension follows the 18 bytes in memory";
+    EXPECT_EQ(pWhole->Format.wFormatTag, 0xFFFE);
+    EXPECT_EQ(pWhole->wValidBitsPerSample, p->nValidBits);
+    EXPECT_EQ(pWhole->dwChannelMask, 3u);
+    EXPECT_EQ(std::memcmp(pWhole->SubFormat, p->subFormat, 16), 0);
+  }
+
+  // Extra bytes past the extension are not kept, and cbSize says so.
+  Extensible wide = vendor;
+  wide.format.cbSize = 28;
+  std::vector<std::uint8_t> bytes(sizeof wide + 6, 0xAB);
+  std::memcpy(bytes.data(), &wide, sizeof wide);
+  WaveFormatBlock block;
+  ASSERT_TRUE(FileWaveFormat(bytes.data(), bytes.size(), &block));
+  ASSERT_EQ(block.get_Size(), 40u);
+  EXPECT_EQ(block.get()->cbSize, 22);
+  EXPECT_EQ(std::memcmp(block.get_Extensible(), &vendor, sizeof vendor), 0);
+}
+
+TEST(FileWaveFormat, CutOrEmptyFormatsAreRefused) {
+  const WaveFormatEx before = {1, 1, 8000, 8000, 1, 8, 0};
+  WaveFormatBlock block = before;
+  const Extensible vendor = MakeVendorExtensible();
+  for (std::size_t nBytes : {0u, 17u, 18u, 39u})
+    EXPECT_FALSE(FileWaveFormat(&vendor, nBytes, &block)) << nBytes << " bytes: the extension is not all there";
+  EXPECT_FALSE(FileWaveFormat(nullptr, 40, &block));
+  for (std::uint16_t cbSize : {0, 21}) {
+    Extensible cut = vendor;
+    cut.format.cbSize = cbSize;
+    EXPECT_FALSE(FileWaveFormat(&cut, sizeof cut, &block)) << "cbSize " << cbSize;
+  }
+  Extensible empty[3] = {vendor, vendor, vendor};
+  empty[0].format.nBlockAlign = 0;
+  empty[1].format.nSamplesPerSec = 0;
+  empty[2].format.nChannels = 0;
+  for (const Extensible& e : empty) EXPECT_FALSE(FileWaveFormat(&e, sizeof e, &block));
+  const std::vector<std::uint8_t> zeros(64, 0);
+  EXPECT_FALSE(FileWaveFormat(zeros.data(), zeros.size(), &block));
+  EXPECT_EQ(block.get_Size(), 18u) << "a refused format leaves the block as it was";
+  EXPECT_EQ(std::memcmp(block.get(), &before, sizeof before), 0);
+}
+
 }  // namespace
 }  // namespace vantor

@@ -1,7 +1,8 @@
 // The program's two sound sources as a screen recording drives them (PrepareFormat,
 // Start after the file is open, Stop at the end), writing into g_Recorder: the blocks
 // land in the file as "01wb" chunks, a pause is left out, the next recording captures
-// from the chosen device again, and a loopback without an endpoint means no sound.
+// from the chosen device again, a loopback without an endpoint means no sound, and one
+// of an unusual sub-format is recorded under its whole format.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -46,11 +47,11 @@ class RecordingSoundTest : public testing::Test {
 
   // The recording thread's part up to the open file, with the source's format.
   void OpenFile(IRecordingAudio& audio, const std::string& strName) {
-    const WaveFormatEx* pFormat = audio.PrepareFormat();
+    const WaveFormatBlock* pFormat = audio.PrepareFormat();
     ASSERT_NE(pFormat, nullptr);
     const BitmapInfoHeader frame = test::MakeFrameHeader(16, 16);
     g_Recorder.Reset();
-    g_Recorder.SetAudioFormat(pFormat);
+    g_Recorder.SetAudioFormat(pFormat->get());
     g_Recorder.SetVideoFormat(&frame);
     ASSERT_EQ(g_Recorder.CreateEncoder(16, 16, 10), kOk);
     strFile = dir.File(strName);
@@ -130,12 +131,13 @@ TEST_F(RecordingSoundTest, LoopbackHandsTheRecorderAPlainFormatAndWritesItsBlock
   wasapi.pStop = &g_LoopbackCapture.m_bStop;
   wasapi.nStopAtCycle = 1000;
   wasapi.cycles = {{{5}, {5}}, {{10}}};
-  const WaveFormatEx* pFormat = g_LoopbackRecordingAudio.PrepareFormat();
+  const WaveFormatBlock* pFormat = g_LoopbackRecordingAudio.PrepareFormat();
   ASSERT_NE(pFormat, nullptr);
-  EXPECT_EQ(pFormat->wFormatTag, 3) << "the extensible float format, as its plain tag";
-  EXPECT_EQ(pFormat->nChannels, 2);
-  EXPECT_EQ(pFormat->nBlockAlign, 8);
-  EXPECT_EQ(pFormat->cbSize, 0);
+  EXPECT_EQ(pFormat->get()->wFormatTag, 3) << "the extensible float format, as its plain tag";
+  EXPECT_EQ(pFormat->get()->nChannels, 2);
+  EXPECT_EQ(pFormat->get()->nBlockAlign, 8);
+  EXPECT_EQ(pFormat->get()->cbSize, 0);
+  EXPECT_EQ(pFormat->get_Size(), 18u);
 
   OpenFile(g_LoopbackRecordingAudio, "loopback.avi");
   g_LoopbackRecordingAudio.Start();
@@ -155,8 +157,37 @@ TEST_F(RecordingSoundTest, LoopbackWithoutEndpointMeansNoSoundSource) {
   EXPECT_EQ(g_LoopbackRecordingAudio.PrepareFormat(), nullptr);
   wasapi.hrEndpoint = S_OK;
   wasapi.mixFormat = test::MakeMixFormat(WAVE_FORMAT_EXTENSIBLE, 2, 48000, 32);
-  wasapi.mixFormat[sizeof(WAVEFORMATEX) + 6] = 0x77;  // a sub-format a file cannot name
+  wasapi.mixFormat[16] = 0;  // cbSize 0: an extensible format whose sub-format is not there to read
   EXPECT_EQ(g_LoopbackRecordingAudio.PrepareFormat(), nullptr);
+  EXPECT_EQ(wasapi.nLiveObjects.load(), 0);
+}
+
+TEST_F(RecordingSoundTest, LoopbackOfAnotherSubFormatIsRecordedUnderItsWholeFormat) {
+  g_bUseLoopback = 1;
+  wasapi.pStop = &g_LoopbackCapture.m_bStop;
+  wasapi.nStopAtCycle = 1000;
+  wasapi.cycles = {{{5}, {5}}, {{10}}};
+  wasapi.mixFormat[sizeof(WAVEFORMATEX) + 6] = 0x77;  // a sub-format no plain tag names
+  ASSERT_EQ(wasapi.mixFormat.size(), 40u);
+  const WaveFormatBlock* pFormat = g_LoopbackRecordingAudio.PrepareFormat();
+  ASSERT_NE(pFormat, nullptr) << "the sound is recorded, not left out";
+  ASSERT_EQ(pFormat->get_Size(), 40u);
+  EXPECT_EQ(std::memcmp(pFormat->get(), wasapi.mixFormat.data(), 40), 0) << "the mix format as the device gave it";
+
+  OpenFile(g_LoopbackRecordingAudio, "other.avi");
+  g_LoopbackRecordingAudio.Start();
+  for (int i = 0; i < 4000 && wasapi.nCyclesBegun.load() < 3; ++i) ::Sleep(5);
+  ASSERT_GE(wasapi.nCyclesBegun.load(), 3) << "the reader never came round";
+  g_LoopbackRecordingAudio.Stop();
+  EXPECT_EQ(g_Recorder.Close(), kOk);
+  test::CAviReader reader;
+  ASSERT_TRUE(reader.Load(strFile)) << reader.get_Error();
+  EXPECT_EQ(reader.get_AudioFormatBytes(), wasapi.mixFormat) << "strf: tag 0xFFFE, cbSize 22, the sub-format";
+  EXPECT_EQ(reader.get_AudioHeader().dwScale, 8u);
+  std::vector<std::uint8_t> want = wasapi.PacketBytes(0, 0);
+  for (const auto& more : {wasapi.PacketBytes(0, 1), wasapi.PacketBytes(1, 0)})
+    want.insert(want.end(), more.begin(), more.end());
+  EXPECT_EQ(SoundInFile(), want);
   EXPECT_EQ(wasapi.nLiveObjects.load(), 0);
 }
 

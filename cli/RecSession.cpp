@@ -10,22 +10,16 @@
 #include <thread>
 #include <vector>
 
+#include "cli/ProcessTimes.h"
 #include "cli/ScreenRecording.h"
+#include "cli/StopRequest.h"
 #include "cli/Sources.h"
 #include "cli/TestPattern.h"
 #include "media/AviRecorder.h"
 #include "recording/EncoderThread.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <sys/resource.h>
-#endif
-
 namespace vantor {
 namespace {
-
-std::atomic<bool> s_bStopRequested{false};
 
 std::filesystem::path PathFromUtf8(const std::string& str) {
   return std::filesystem::path(std::u8string(str.begin(), str.end()));
@@ -94,30 +88,7 @@ class CFrameDump {
   std::vector<char> m_Row;
 };
 
-// Processor time of all the process's threads, user and system.
-double ProcessCpuSeconds() {
-#if defined(_WIN32)
-  FILETIME ftCreate, ftExit, ftKernel, ftUser;
-  if (!::GetProcessTimes(::GetCurrentProcess(), &ftCreate, &ftExit, &ftKernel, &ftUser)) return 0;
-  auto seconds = [](const FILETIME& ft) {
-    return static_cast<double>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 1e7;
-  };
-  return seconds(ftKernel) + seconds(ftUser);
-#else
-  rusage usage{};
-  if (::getrusage(RUSAGE_SELF, &usage) != 0) return 0;
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-#endif
-}
-
 }  // namespace
-
-void RequestRecordingStop() {
-  s_bStopRequested = true;
-  g_FrameBuffer.Wake();
-  RequestScreenRecordingStop();
-}
 
 std::string MakeRecordingPath(const std::string& strFolder, const std::tm& local, int nTenths) {
   char szName[64];
@@ -136,7 +107,9 @@ RecOutcome RunRecording(const RecOptions& options) {
   if (options.strSource == kScreenSourceName) return RunScreenRecording(options);
 
   RecOutcome outcome;
-  s_bStopRequested = false;
+  ClearRecordingStopRequest();
+  // A stop while a frame waits for the encoder must not wait for the next frame.
+  SetRecordingStopWaker([] { g_FrameBuffer.Wake(); });
 
   std::unique_ptr<IVideoSource> pVideo = CreateVideoSource(options.strSource);
   if (!pVideo) {
@@ -203,7 +176,7 @@ RecOutcome RunRecording(const RecOptions& options) {
   const std::int64_t nFrames = options.get_FrameCount();
   const auto tStart = std::chrono::steady_clock::now();
   const std::chrono::duration<double> period(1.0 / dFps);
-  for (std::int64_t k = 0; k < nFrames && !s_bStopRequested; ++k) {
+  for (std::int64_t k = 0; k < nFrames && !IsRecordingStopRequested(); ++k) {
     if (options.pace == RecPace::kRealTime)
       std::this_thread::sleep_until(tStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(period * k));
     std::uint8_t* pSlot = g_FrameBuffer.get_WriteSlot();

@@ -34,7 +34,4 @@ RecOutcome RunRecording(const RecOptions& options);
 // is added unless the folder ends in one.
 std::string MakeRecordingPath(const std::string& strFolder, const std::tm& local, int nTenths);
 
-// Ends a running recording early, as Ctrl+C does: the file is finished normally.
-void RequestRecordingStop();
-
 }  // namespace vantor

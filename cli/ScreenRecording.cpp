@@ -11,10 +11,13 @@
 #include <string>
 #include <system_error>
 
+#include "cli/ProcessTimes.h"
 #include "cli/Sources.h"
+#include "cli/StopRequest.h"
 #include "cli/WideText.h"
 #include "media/AviRecorder.h"
 #include "overlays/FlashingWnd.h"
+#include "platform/win32/MessagePump.h"
 #include "recording/EncoderThread.h"
 #include "recording/GdiRecordingWin32.h"
 #include "recording/OutputFileName.h"
@@ -33,15 +36,12 @@ RecOutcome RunScreenRecording(const RecOptions&) {
   return outcome;
 }
 
-void RequestScreenRecordingStop() {}
-
 #else
 
 namespace {
 
 // The main thread, woken by Ctrl+C and by the command reader.
 std::atomic<DWORD> s_dwMainThread{0};
-std::atomic<bool> s_bStopRequested{false};
 
 void WakeMain() {
   if (const DWORD dwThread = s_dwMainThread.load()) ::PostThreadMessageW(dwThread, WM_NULL, 0, 0);
@@ -49,7 +49,7 @@ void WakeMain() {
 
 BOOL WINAPI OnConsoleControl(DWORD dwType) {
   if (dwType != CTRL_C_EVENT && dwType != CTRL_BREAK_EVENT && dwType != CTRL_CLOSE_EVENT) return FALSE;
-  RequestScreenRecordingStop();
+  RequestRecordingStop();
   return TRUE;
 }
 
@@ -122,36 +122,15 @@ class CSourceAudio final : public IRecordingAudio {
   double m_dFps;
 };
 
-double ProcessCpuSeconds() {
-  FILETIME ftCreate, ftExit, ftKernel, ftUser;
-  if (!::GetProcessTimes(::GetCurrentProcess(), &ftCreate, &ftExit, &ftKernel, &ftUser)) return 0;
-  auto seconds = [](const FILETIME& ft) {
-    return static_cast<double>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 1e7;
-  };
-  return seconds(ftKernel) + seconds(ftUser);
-}
-
-void Pump() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
-
 }  // namespace
 
 bool IsScreenSourceAvailable() { return true; }
 
-void RequestScreenRecordingStop() {
-  s_bStopRequested = true;
-  WakeMain();
-}
-
 RecOutcome RunScreenRecording(const RecOptions& options) {
   RecOutcome outcome;
-  s_bStopRequested = false;
+  ClearRecordingStopRequest();
   s_dwMainThread = ::GetCurrentThreadId();
+  SetRecordingStopWaker(&WakeMain);
   MSG msg;
   ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // this thread's queue, for the wake-ups
 
@@ -212,13 +191,13 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
     if (options.bCommands) Say("recording");
     // The main dialog's part: keep the border window's messages flowing until the
     // recording is to end.
-    while (engine.get_Control().IsThreadRunning() && !s_bStopRequested.load()) {
+    while (engine.get_Control().IsThreadRunning() && !IsRecordingStopRequested()) {
       const auto tNow = std::chrono::steady_clock::now();
       if (tNow >= tEnd) break;
       const auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - tNow).count();
       ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<long long>(nLeft, 50)),
                                   QS_ALLINPUT);
-      Pump();
+      PumpWindowMessages();
     }
     // After a Stop the encoder thread finishes the file on its own; either way it is
     // closed when this returns.
@@ -228,6 +207,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   ::SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
   UseBorderWindow(nullptr);
   border.Destroy();
+  SetRecordingStopWaker(nullptr);
   s_dwMainThread = 0;
   if (!outcome.strError.empty()) return outcome;
 

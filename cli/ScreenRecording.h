@@ -18,8 +18,4 @@ bool IsScreenSourceAvailable();
 // meanwhile, as the main dialog does.
 RecOutcome RunScreenRecording(const RecOptions& options);
 
-// Ends a running screen recording as the duration would: every frame grabbed reaches
-// the file.
-void RequestScreenRecordingStop();
-
 }  // namespace vantor

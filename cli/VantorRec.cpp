@@ -15,6 +15,7 @@
 #include "cli/RecOptions.h"
 #include "cli/RecSession.h"
 #include "cli/Sources.h"
+#include "cli/StopRequest.h"
 #include "cli/WideText.h"
 
 #if defined(_WIN32)

@@ -7,6 +7,7 @@
 #include "app/FolderTree.h"
 #include "app/Settings.h"
 #include "overlays/FlashingWnd.h"
+#include "platform/win32/MessagePump.h"
 #include "recording/EncoderThread.h"
 #include "recording/OutputFileName.h"
 #include "recording/ScreenGrabber.h"
@@ -138,14 +139,6 @@ void TakeFreeName(wchar_t* szName) {
   }
 }
 
-void PumpMessages() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
-
 }  // namespace
 
 CRecordingEngine& TheGdiRecording() {
@@ -165,7 +158,7 @@ bool WaitForRecordingEnd(DWORD nTimeoutMs) {
   const DWORD dwStart = ::GetTickCount();
   for (;;) {
     if (TheGdiRecording().WaitForEnd(10)) return true;
-    PumpMessages();
+    PumpWindowMessages();
     if (nTimeoutMs != INFINITE && ::GetTickCount() - dwStart >= nTimeoutMs) return false;
   }
 }

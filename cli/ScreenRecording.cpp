@@ -18,6 +18,7 @@
 #include "media/AviRecorder.h"
 #include "overlays/FlashingWnd.h"
 #include "platform/win32/MessagePump.h"
+#include "platform/win32/Owners.h"
 #include "recording/EncoderThread.h"
 #include "recording/GdiRecordingWin32.h"
 #include "recording/OutputFileName.h"
@@ -178,7 +179,8 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   UseBorderWindow(&border);
   ::SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
   if (options.bCommands) {
-    if (HANDLE hThread = ::CreateThread(nullptr, 0, &ReadCommands, nullptr, 0, nullptr)) ::CloseHandle(hThread);
+    // It reads until standard input ends; nothing waits for it.
+    const CThreadHandle reader(::CreateThread(nullptr, 0, &ReadCommands, nullptr, 0, nullptr));
   }
 
   const double dCpuStart = ProcessCpuSeconds();

@@ -134,12 +134,12 @@ bool CDirectSoundCapture::CreateDeviceLocked(const GUID& guidDevice) {
   std::memset(m_notifyPositions, 0, sizeof m_notifyPositions);
   m_dwBufferBytes = 0;
   m_dwNotifyBytes = 0;
-  ReleaseInterface(m_pNotify);
-  ReleaseInterface(m_pBuffer);
-  ReleaseInterface(m_pCapture);
+  m_pNotify.Reset();
+  m_pBuffer.Reset();
+  m_pCapture.Reset();
   IDirectSoundCapture* pCapture = nullptr;
   const HRESULT hr = m_pfnCreate(IsZeroGuid(guidDevice) ? nullptr : &m_guidDevice, &pCapture, nullptr);
-  if (SUCCEEDED(hr)) m_pCapture = pCapture;
+  if (SUCCEEDED(hr)) m_pCapture.Attach(pCapture);
   const WaveFormatEx format = GetCaptureFormat();
   static_assert(sizeof format == sizeof m_wfx);
   std::memcpy(&m_wfx, &format, sizeof m_wfx);
@@ -147,8 +147,8 @@ bool CDirectSoundCapture::CreateDeviceLocked(const GUID& guidDevice) {
 }
 
 bool CDirectSoundCapture::CreateCaptureBuffer() {
-  ReleaseInterface(m_pNotify);
-  ReleaseInterface(m_pBuffer);
+  m_pNotify.Reset();
+  m_pBuffer.Reset();
   if (!m_pCapture) return false;
 
   CaptureRingGeometry geometry;
@@ -162,18 +162,16 @@ bool CDirectSoundCapture::CreateCaptureBuffer() {
   desc.dwBufferBytes = m_dwBufferBytes;
   desc.dwReserved = 0;
   desc.lpwfxFormat = &m_wfx;
-  IDirectSoundCaptureBuffer* pBuffer = nullptr;
-  if (FAILED(m_pCapture->CreateCaptureBuffer(&desc, &pBuffer, nullptr)) || !pBuffer) return false;
-  m_pBuffer = pBuffer;
+  if (FAILED(m_pCapture->CreateCaptureBuffer(&desc, &m_pBuffer, nullptr)) || !m_pBuffer) return false;
   m_dwNextOffset = 0;
 
   // A start after a failed one must not leave the older event behind.
   m_hNotifyEvent.Attach(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
   if (!m_hNotifyEvent) return false;
 
-  void* pNotify = nullptr;
-  if (FAILED(m_pBuffer->QueryInterface(IID_IDirectSoundNotify, &pNotify)) || !pNotify) return false;
-  m_pNotify = static_cast<IDirectSoundNotify*>(pNotify);
+  if (FAILED(m_pBuffer->QueryInterface(IID_IDirectSoundNotify, reinterpret_cast<void**>(&m_pNotify))) ||
+      !m_pNotify)
+    return false;
 
   for (int i = 0; i < kCaptureNotifyCount; ++i) {
     m_notifyPositions[i].dwOffset = geometry.NotifyOffset(i);
@@ -255,9 +253,9 @@ void CDirectSoundCapture::ReleaseLocked() {
   m_bRunning = 0;
   if (m_hReaderThread && m_pBuffer) m_pBuffer->Stop();
   StopReader();
-  ReleaseInterface(m_pNotify);
-  ReleaseInterface(m_pBuffer);
-  ReleaseInterface(m_pCapture);
+  m_pNotify.Reset();
+  m_pBuffer.Reset();
+  m_pCapture.Reset();
   m_hNotifyEvent.Reset();
 }
 

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "Ostrel/Shared/IRefPtr.h"
 #include "platform/win32/Owners.h"
 #include "sound/AudioRing.h"
 
@@ -165,9 +166,9 @@ class CDirectSoundCapture {
   bool DrainStep();
 
   std::atomic<std::int32_t> m_bRunning{0};
-  IDirectSoundCapture* m_pCapture = nullptr;
-  IDirectSoundCaptureBuffer* m_pBuffer = nullptr;
-  IDirectSoundNotify* m_pNotify = nullptr;
+  IRefPtr<IDirectSoundCapture> m_pCapture;
+  IRefPtr<IDirectSoundCaptureBuffer> m_pBuffer;
+  IRefPtr<IDirectSoundNotify> m_pNotify;
   GUID m_guidDevice{};
   WAVEFORMATEX m_wfx{};
   DSBPOSITIONNOTIFY m_notifyPositions[kCaptureNotifyCount]{};

@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "app/Globals.h"
+#include "Ostrel/Shared/IRefPtr.h"
 #include "sound/SoundReaderSupport.h"
 
 namespace vantor {
@@ -20,18 +21,13 @@ namespace {
 constexpr REFERENCE_TIME kRequestedDuration = 10000000;
 
 // The endpoint and its audio client, up to the mix format: what the recording thread
-// needs for the file's format and the reader for its stream. Releases what it holds.
+// needs for the file's format and the reader for its stream. Its owners release what
+// it holds, the client first.
 struct CEndpoint {
-  IMMDeviceEnumerator* pEnumerator = nullptr;
-  IMMDevice* pDevice = nullptr;
-  IAudioClient* pClient = nullptr;
+  IRefPtr<IMMDeviceEnumerator> pEnumerator;
+  IRefPtr<IMMDevice> pDevice;
+  IRefPtr<IAudioClient> pClient;
   CCoTaskMem<WAVEFORMATEX> pFormat;
-
-  ~CEndpoint() {
-    ReleaseInterface(pClient);
-    ReleaseInterface(pDevice);
-    ReleaseInterface(pEnumerator);
-  }
 
   // kRunning when everything is there, otherwise the step that failed and its result.
   LoopbackExit Open(CLoopbackCapture::EnumeratorFactory pfnFactory, HRESULT* phr) {
@@ -194,13 +190,9 @@ void CLoopbackCapture::Run() {
   hr = pClient->GetBufferSize(&nBufferFrames);
   if (FAILED(hr)) return End(LoopbackExit::kBufferSize, hr);
 
-  IAudioCaptureClient* pCapture = nullptr;
+  IRefPtr<IAudioCaptureClient> pCapture;
   hr = pClient->GetService(__uuidof(IAudioCaptureClient), reinterpret_cast<void**>(&pCapture));
   if (FAILED(hr) || !pCapture) return End(LoopbackExit::kCaptureClient, FAILED(hr) ? hr : E_POINTER);
-  struct CaptureOwner {
-    IAudioCaptureClient*& p;
-    ~CaptureOwner() { ReleaseInterface(p); }
-  } captureOwner{pCapture};
 
   const auto nActualDuration =
       static_cast<std::int64_t>(nBufferFrames) * kRequestedDuration / std::max<std::int64_t>(1, format.nSamplesPerSec);

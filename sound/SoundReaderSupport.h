@@ -12,13 +12,4 @@ inline bool LoopbackChosen() {
   return std::atomic_ref<std::int32_t>(g_bUseLoopback).load(std::memory_order_relaxed) != 0;
 }
 
-// Releases a COM interface held in p and clears p.
-template <class T>
-void ReleaseInterface(T*& p) {
-  if (p) {
-    p->Release();
-    p = nullptr;
-  }
-}
-
 }  // namespace vantor

@@ -6,6 +6,7 @@
 #include "app/FolderTree.h"
 #include "app/Globals.h"
 #include "app/ProgramFolder.h"
+#include "platform/win32/Owners.h"
 #include "recording/GdiRecordingWin32.h"
 #include "ui/resource.h"
 
@@ -15,6 +16,9 @@ namespace {
 
 // The hook library's settings reader: one per program run.
 COstrelConfig g_OstrelConfig;
+
+// How long a helper asked to quit may take to end by itself.
+constexpr DWORD kHelperQuitGraceMs = 3000;
 
 }  // namespace
 
@@ -148,11 +152,14 @@ void CPallumoDlg::OnClose() {
 
 void CPallumoDlg::OnDestroy() {
   if (g_bWow64 && m_nHelperPid != -1) {
-    if (HANDLE hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, static_cast<DWORD>(m_nHelperPid))) {
-      TerminateProcess(hProcess, 0);
+    if (const CHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, static_cast<DWORD>(m_nHelperPid))); process) {
+      // "quit" first, while the helper can still read it and stop its hook library;
+      // only a helper that has not ended after a while is terminated.
       WriteHelperCommand("quit\r\n");
-      WaitForSingleObject(hProcess, INFINITE);
-      CloseHandle(hProcess);
+      if (WaitForSingleObject(process.get(), kHelperQuitGraceMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 0);
+        WaitForSingleObject(process.get(), INFINITE);
+      }
     }
   }
 }

@@ -2,19 +2,23 @@
 // destroyed. Shared by Vantor.exe and VantorX64.exe. It needs nothing from T but
 // Release(), so the same header serves portable code and tests with fakes.
 //
-// In the 64-bit build misuse is reported through the hook library's g_pLog: taking
-// the address of a pointer that still holds an object ("m_pObj==NULL"; the old
-// object is released rather than leaked) and dereferencing an empty one ("m_pObj").
+// In the 64-bit build misuse is reported: taking the address of a pointer that still
+// holds an object ("m_pObj==NULL"; the old object is released rather than leaked) and
+// dereferencing an empty one ("m_pObj"). The reports go to g_pfnRefPtrCheckFailed,
+// which the programs carrying the hook library's shared code point at the library's
+// g_pLog (Ostrel/Shared/RefPtrReport.cpp); elsewhere (the sound readers of VantorRec,
+// say) nothing listens, and nothing here depends on the hook library.
 #pragma once
 
 #include <cstddef>
 #include <memory>
 
 #if defined(_WIN64)
-#include "Ostrel/Ostrel.h"
-#define IREFPTR_CHECK(expr)                                                   \
-  do {                                                                        \
-    if (!(expr) && g_pLog) g_pLog->Assert_CheckFail(#expr, "IRefPtr", __LINE__); \
+// One per module; null: misuse goes unreported.
+inline void (*g_pfnRefPtrCheckFailed)(const char* pszExpression, const char* pszFile, int nLine) = nullptr;
+#define IREFPTR_CHECK(expr)                                                                           \
+  do {                                                                                                \
+    if (!(expr) && g_pfnRefPtrCheckFailed) g_pfnRefPtrCheckFailed(#expr, "IRefPtr", __LINE__); \
   } while (0)
 #else
 #define IREFPTR_CHECK(expr) ((void)0)

@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "Ostrel/Shared/IRefPtr.h"
+#if defined(_WIN64)
+#include "Ostrel/Ostrel.h"
+#endif
 
 namespace {
 

@@ -185,12 +185,53 @@ void CRecordingControl::SetLastOutcome(const CaptureOutcome& outcome) {
 
 namespace {
 
+// When frame k of a run of the schedule is due: its anchor plus k frame intervals, each
+// computed from k so that the whole-millisecond rounding never adds up. At 60 frames
+// per second the grabs come 16 or 17 ms apart, 60 a second, rather than every 16 ms,
+// which made 62.5 a second: a file without sound then played longer than it ran.
+class CFrameSchedule {
+ public:
+  explicit CFrameSchedule(std::uint32_t nFramesPerSecond) : m_nFps(nFramesPerSecond) {}
+  // Frame 0 of a new run is due at nNow (the first grab, and the first after a pause).
+  void Anchor(std::uint32_t nNow) {
+    m_nAnchor = nNow;
+    m_nFrame = 0;
+  }
+  // After frame k's grab, at nNow: how long to wait for frame k + 1 (0: grab at once).
+  // A grab more than a whole interval late starts a new run from now: the frames it
+  // missed are not made up by grabbing faster than the rate.
+  std::uint32_t WaitForNext(std::uint32_t nNow) {
+    const std::int32_t nUntilNext = static_cast<std::int32_t>(Due(m_nFrame + 1) - nNow);
+    if (nUntilNext > 0) {
+      ++m_nFrame;
+      return static_cast<std::uint32_t>(nUntilNext);
+    }
+    if (static_cast<std::int32_t>(Due(m_nFrame + 2) - nNow) <= 0) {
+      Anchor(nNow);
+    } else {
+      ++m_nFrame;
+    }
+    return 0;
+  }
+
+ private:
+  std::uint32_t Due(std::uint64_t nFrame) const {
+    return m_nAnchor + static_cast<std::uint32_t>(nFrame * 1000u / m_nFps);
+  }
+
+  std::uint32_t m_nFps;
+  std::uint32_t m_nAnchor = 0;
+  std::uint64_t m_nFrame = 0;
+};
+
 // The capture loop of run nRun, at the area's origin (left, top) with its size fixed.
 void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_t nRun, std::int32_t nLeft,
                     std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight, std::uint32_t nFrameBytes,
-                    std::uint32_t nIntervalMs, CaptureOutcome& outcome) {
+                    std::uint32_t nFramesPerSecond, CaptureOutcome& outcome) {
   std::atomic<std::int32_t>& paused = control.get_PausedFlag();
+  CFrameSchedule schedule(nFramesPerSecond);
   bool bFirst = true;
+  bool bAnchor = true;
   std::uint32_t nLoopStart = 0;
   while (control.IsActive(nRun)) {
     if (paused.load() != 0) {
@@ -199,10 +240,14 @@ void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_
       control.SetInPauseWait(false);
       // Stop during a pause ends the recording without one more frame.
       if (!control.IsActive(nRun)) break;
+      // The paused time is left out: the schedule starts again at the next grab.
+      bAnchor = true;
     }
     const std::uint32_t nStart = host.NowMs();
     if (bFirst) nLoopStart = nStart;
     bFirst = false;
+    if (bAnchor) schedule.Anchor(nStart);
+    bAnchor = false;
     TakeMovedOrigin(&nLeft, &nTop);
 
     const BitmapInfoHeader* pFrame = host.GrabFrame(nLeft, nTop, nWidth, nHeight, false);
@@ -218,9 +263,9 @@ void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_
     if (pFrame) host.ReleaseFrame(pFrame);
     outcome.nLoopMs = host.NowMs() - nLoopStart;
 
-    // A late frame is not made up, and none is skipped: the next grab starts at once.
-    const std::int32_t nRemaining = static_cast<std::int32_t>(nIntervalMs + nStart - host.NowMs());
-    if (nRemaining > 0 && control.IsActive(nRun)) host.SleepMs(static_cast<std::uint32_t>(nRemaining));
+    // The next grab at its deadline; a late one starts at once (see CFrameSchedule).
+    const std::uint32_t nWait = schedule.WaitForNext(host.NowMs());
+    if (nWait > 0 && control.IsActive(nRun)) host.SleepMs(nWait);
   }
 }
 
@@ -275,8 +320,8 @@ CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control,
   host.ShowBorder(nLeft, nTop, nWidth, nHeight);
   outcome.nIntervalMs = 1000u / static_cast<std::uint32_t>(nFramesPerSecond);
 
-  RunCaptureLoop(host, control, nRun, nLeft, nTop, nWidth, nHeight, firstHeader.biSizeImage, outcome.nIntervalMs,
-                 outcome);
+  RunCaptureLoop(host, control, nRun, nLeft, nTop, nWidth, nHeight, firstHeader.biSizeImage,
+                 static_cast<std::uint32_t>(nFramesPerSecond), outcome);
 
   if (pAudio) pAudio->Stop();
   host.HideBorder();

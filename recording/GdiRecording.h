@@ -8,7 +8,9 @@
 //           the sound, start the encoder and open the file, start the sound, show the
 //           border round the area;
 //   loop    while recording: wait out a pause, take a moved origin, grab, hand the
-//           frame to the encoder, sleep the rest of the frame interval;
+//           frame to the encoder, sleep until the next frame is due (frame k of the
+//           recording at k / rate seconds after the first, the paused time left out;
+//           a grab more than a frame late starts the schedule again from then);
 //   end     stop the sound, hide the border; the encoder thread closes the file.
 //
 // The commands (Record, Pause, Stop) go through CRecordingControl. Decisions that the

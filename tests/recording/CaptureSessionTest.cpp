@@ -119,7 +119,38 @@ TEST_F(recording_CaptureSession, ClockWrapDoesNotUpsetThePacing) {
     if (n == 3) run.control.Stop();
   };
   run.Record(0, 0, 8, 8, 30);
-  EXPECT_EQ(run.host.sleeps, (std::vector<std::uint32_t>{28, 28, 28}));
+  // Frames due at 33, 66 and 100 ms after the first, each grab costing 5 ms.
+  EXPECT_EQ(run.host.sleeps, (std::vector<std::uint32_t>{28, 28, 29}));
+}
+
+// Frames are due at exact fractions of a second from the first, so that a recording of
+// N seconds holds N x rate frames and plays as long as it ran, at every rate; paused
+// time is left out of the schedule.
+TEST_F(recording_CaptureSession, FramesAreDueAtExactFractionsOfASecond) {
+  for (std::int32_t nFps : {60, 30, 29, 25, 7}) {
+    SCOPED_TRACE(nFps);
+    CaptureRun run;
+    std::vector<std::uint32_t> starts;
+    const int nFrames = 10 * nFps + 1;
+    run.host.fnOnGrab = [&](int n) {
+      starts.push_back(run.host.nNow - run.host.nGrabCostMs);
+      if (n == nFps) run.control.TogglePause();
+      if (n == nFrames - 1) run.control.Stop();
+    };
+    run.host.fnOnPausePoll = [&](int nPoll) {
+      if (nPoll == 9) run.control.TogglePause();  // half a second paused
+    };
+    run.Record(0, 0, 8, 8, nFps);
+    ASSERT_EQ(starts.size(), static_cast<std::size_t>(nFrames));
+    // Frames 0..rate: the first second; then the pause; then ten seconds more from the
+    // first grab after it.
+    for (int k = 0; k <= nFps; ++k)
+      EXPECT_EQ(starts[k] - starts[0], static_cast<std::uint32_t>(k * 1000 / nFps)) << k;
+    const std::uint32_t nResume = starts[nFps + 1];
+    EXPECT_GE(nResume - starts[nFps], 500u) << "the pause";
+    for (int k = nFps + 1; k < nFrames; ++k)
+      EXPECT_EQ(starts[k] - nResume, static_cast<std::uint32_t>((k - nFps - 1) * 1000 / nFps)) << k;
+  }
 }
 
 TEST_F(recording_CaptureSession, FrameThatCannotBeMadeIsSkippedWithoutACopy) {
@@ -168,8 +199,9 @@ TEST_F(recording_CaptureSession, PauseStopsGrabbingAndASecondPauseResumes) {
   EXPECT_TRUE(run.host.bSawPauseWait);
   EXPECT_EQ(nGrabsWhenPaused, 3);
   EXPECT_EQ(run.host.handedOver, (std::vector<int>{0, 1, 2, 3, 4, 5}));
-  // Between grab 2 and grab 3: the rest of grab 2's interval, then twenty 50 ms polls.
-  std::vector<std::uint32_t> expectedSleeps = {28, 28, 28};
+  // Between grab 2 and grab 3: the rest of grab 2's interval, then twenty 50 ms polls;
+  // the schedule starts again at grab 3.
+  std::vector<std::uint32_t> expectedSleeps = {28, 28, 29};
   expectedSleeps.insert(expectedSleeps.end(), 20, 50);
   expectedSleeps.insert(expectedSleeps.end(), {28, 28});
   EXPECT_EQ(run.host.sleeps, expectedSleeps);

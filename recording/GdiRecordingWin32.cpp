@@ -41,13 +41,14 @@ class CGdiCaptureHost final : public ICaptureHost {
   const BitmapInfoHeader* GrabFrame(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight,
                                     bool bFirstFrame) override {
     static_assert(sizeof(BITMAPINFOHEADER) == sizeof(BitmapInfoHeader));
-    // The first grab only fixes the format: the border is not shown yet.
+    // The first grab fixes the format and makes what every grab of the recording
+    // uses; the border is not shown yet.
+    if (bFirstFrame && !m_Grab.Prepare(nWidth, nHeight)) return nullptr;
     return reinterpret_cast<const BitmapInfoHeader*>(
-        GrabScreenRect(nLeft, nTop, nWidth, nHeight, bFirstFrame ? nullptr : &s_BorderFlash));
+        m_Grab.Grab(nLeft, nTop, bFirstFrame ? nullptr : &s_BorderFlash));
   }
-  void ReleaseFrame(const BitmapInfoHeader* pFrame) override {
-    vantor::ReleaseFrame(reinterpret_cast<const BITMAPINFOHEADER*>(pFrame));
-  }
+  // The frame is the held one: the next grab reuses it.
+  void ReleaseFrame(const BitmapInfoHeader*) override {}
   Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatBlock& audioFormat,
                        std::int32_t nFramesPerSecond, const wchar_t* szFileName, std::string* pError) override {
     // A recording too long for one file goes on in the next, named after its own start
@@ -101,6 +102,7 @@ class CGdiCaptureHost final : public ICaptureHost {
     m_bFineTimer = ::timeBeginPeriod(1) == TIMERR_NOERROR;
   }
   void EndSession() override {
+    m_Grab.Reset();
     if (m_bFineTimer) ::timeEndPeriod(1);
     m_bFineTimer = false;
   }
@@ -108,7 +110,9 @@ class CGdiCaptureHost final : public ICaptureHost {
   void SleepMs(std::uint32_t nMilliseconds) override { ::Sleep(nMilliseconds); }
 
  private:
-  bool m_bFineTimer = false;  // recording thread only
+  // Recording thread only.
+  bool m_bFineTimer = false;
+  CHeldScreenGrab m_Grab;
 };
 
 // Local time as the system clock gives it.

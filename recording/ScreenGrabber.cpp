@@ -124,6 +124,79 @@ BITMAPINFOHEADER* GrabScreenRect(int nLeft, int nTop, int nWidth, int nHeight, I
   return pFrame;
 }
 
+bool CHeldScreenGrab::Prepare(int nWidth, int nHeight) {
+  Reset();
+  const FrameLayout layout = ComputeFrameLayout(nWidth, nHeight, 24);
+  if (!layout.bValid) return false;
+  // The memory counts against the frame allocator (tests make it fail): a recording
+  // that cannot have its frame does not start.
+  if (const FrameAllocFunction pfn = s_pfnAlloc.load()) {
+    const CGlobalMemory probe(pfn(GHND, layout.nBlockBytes));
+    if (!probe) return false;
+  }
+  // Whatever was made before a step that fails is given back.
+  auto fail = [this] {
+    Reset();
+    return false;
+  };
+  m_hSection = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, layout.nBlockBytes, nullptr);
+  if (!m_hSection) return fail();
+  m_pFrame = static_cast<BITMAPINFOHEADER*>(::MapViewOfFile(m_hSection, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  if (!m_pFrame) return fail();
+  const BitmapInfoHeader header = MakeFrameHeader(nWidth, nHeight, 24, layout);
+  static_assert(sizeof header == sizeof(BITMAPINFOHEADER));
+  std::memcpy(m_pFrame, &header, sizeof header);
+
+  m_hScreen = ::GetDC(nullptr);
+  if (!m_hScreen) return fail();
+  m_hMem = ::CreateCompatibleDC(m_hScreen);
+  if (!m_hMem) return fail();
+  // The rows follow the header in the same block (the offset must be a multiple of 4).
+  static_assert(sizeof(BITMAPINFOHEADER) % 4 == 0);
+  void* pBits = nullptr;
+  m_hDib = ::CreateDIBSection(m_hMem, reinterpret_cast<const BITMAPINFO*>(m_pFrame), DIB_RGB_COLORS, &pBits,
+                              m_hSection, layout.nPixelOffset);
+  if (!m_hDib) return fail();
+  m_hOldBitmap = ::SelectObject(m_hMem, m_hDib);
+  if (!m_hOldBitmap || m_hOldBitmap == HGDI_ERROR) {
+    m_hOldBitmap = nullptr;
+    return fail();
+  }
+  m_nWidth = nWidth;
+  m_nHeight = nHeight;
+  return true;
+}
+
+const BITMAPINFOHEADER* CHeldScreenGrab::Grab(int nLeft, int nTop, IGrabObserver* pObserver) {
+  if (!m_pFrame) return nullptr;
+  if (pObserver) pObserver->BeforeCopy();
+  ::BitBlt(m_hMem, 0, 0, m_nWidth, m_nHeight, m_hScreen, nLeft, nTop, SRCCOPY);
+  HCURSOR hCursor = nullptr;
+  POINT pos{};
+  // Parts of the cursor outside the area are cut off by the section's edges.
+  if (CurrentCursor(&hCursor, &pos)) DrawCursorAt(m_hMem, hCursor, pos.x - nLeft, pos.y - nTop);
+  // The rows must be in the section before anyone reads them.
+  ::GdiFlush();
+  if (pObserver) pObserver->AfterCopy();
+  return m_pFrame;
+}
+
+void CHeldScreenGrab::Reset() {
+  if (m_hOldBitmap) ::SelectObject(m_hMem, m_hOldBitmap);
+  m_hOldBitmap = nullptr;
+  if (m_hDib) ::DeleteObject(m_hDib);
+  m_hDib = nullptr;
+  if (m_hMem) ::DeleteDC(m_hMem);
+  m_hMem = nullptr;
+  if (m_hScreen) ::ReleaseDC(nullptr, m_hScreen);
+  m_hScreen = nullptr;
+  if (m_pFrame) ::UnmapViewOfFile(m_pFrame);
+  m_pFrame = nullptr;
+  if (m_hSection) ::CloseHandle(m_hSection);
+  m_hSection = nullptr;
+  m_nWidth = m_nHeight = 0;
+}
+
 void ReleaseFrame(const BITMAPINFOHEADER* pFrame) {
   if (!pFrame) return;
   HGLOBAL hBlock = ::GlobalHandle(pFrame);

@@ -32,6 +32,40 @@ BITMAPINFOHEADER* GrabScreenRect(int nLeft, int nTop, int nWidth, int nHeight, I
 // Unlocks and frees a frame from GrabScreenRect (null is ignored).
 void ReleaseFrame(const BITMAPINFOHEADER* pFrame);
 
+// Grabbing one area size for a whole recording: the screen's device context, a memory
+// device context and a 24-bit DIB section of the frame's size are made once, so that a
+// grab is a copy of the screen into the section and the cursor drawn over it, and
+// nothing is created, allocated or converted per frame. The section lies in one block
+// behind its header: the frame is laid out as GrabScreenRect's (header, rows).
+class CHeldScreenGrab {
+ public:
+  CHeldScreenGrab() = default;
+  CHeldScreenGrab(const CHeldScreenGrab&) = delete;
+  CHeldScreenGrab& operator=(const CHeldScreenGrab&) = delete;
+  ~CHeldScreenGrab() { Reset(); }
+
+  // Ready for frames of nWidth x nHeight (again after Reset, or for another size).
+  // False when the area is empty or the memory or device contexts cannot be had.
+  bool Prepare(int nWidth, int nHeight);
+  // Grabs the area whose first pixel is (nLeft, nTop) into the held frame and returns
+  // it; it stays valid and unchanged until the next Grab or Reset. Null when not
+  // prepared. pObserver (may be null) hears of the copy.
+  const BITMAPINFOHEADER* Grab(int nLeft, int nTop, IGrabObserver* pObserver);
+  // Gives back everything Prepare made.
+  void Reset();
+  bool IsPrepared() const { return m_pFrame != nullptr; }
+
+ private:
+  HDC m_hScreen = nullptr;   // GetDC(nullptr), released by Reset
+  HDC m_hMem = nullptr;      // CreateCompatibleDC
+  HBITMAP m_hDib = nullptr;  // the section, selected into m_hMem
+  HGDIOBJ m_hOldBitmap = nullptr;
+  HANDLE m_hSection = nullptr;  // the block of header and rows
+  BITMAPINFOHEADER* m_pFrame = nullptr;  // our view of the block
+  int m_nWidth = 0;
+  int m_nHeight = 0;
+};
+
 // A new, unlocked block holding the bitmap's pixels at nBitsPerPixel (header, colour
 // table, rows), or null when it cannot be allocated. The bitmap must not be selected
 // into a device context. The caller frees the block.

@@ -1,7 +1,8 @@
 // The screen grabber on the bench's screen: the frame block's header and rows against
 // a window whose every pixel is known, row padding, other depths, a block that cannot
 // be allocated, the cursor at its hotspot-corrected place (and nowhere when outside the
-// area), and the border's grey before the copy and blue after it.
+// area), the border's grey before the copy and blue after it, and the grab a recording
+// holds, which must give the same frames.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -128,6 +129,34 @@ TEST_F(recording_ScreenGrabber, BitmapToDibAtEightBitsCarriesAColourTable) {
   ::DeleteObject(hBitmap);
 }
 
+// The grab a recording holds gives the frame the one-shot grab gives, byte for byte
+// (rows, padding, cursor), in the same block every time, following the picture.
+TEST_F(recording_ScreenGrabber, HeldGrabGivesTheOneShotFrameInOneBlock) {
+  CPictureWindow picture(200, 150, 61, 47, Gradient);  // an odd width: padded rows
+  ASSERT_TRUE(picture.WaitShown());
+  ::SetCursorPos(220, 170);  // over the picture: the cursor is drawn in
+  ::Sleep(100);
+  CHeldScreenGrab grab;
+  EXPECT_EQ(grab.Grab(200, 150, nullptr), nullptr) << "nothing before Prepare";
+  ASSERT_TRUE(grab.Prepare(61, 47));
+  const BITMAPINFOHEADER* pHeld = grab.Grab(200, 150, nullptr);
+  ASSERT_TRUE(pHeld);
+  Frame once(GrabScreenRect(200, 150, 61, 47, nullptr));
+  ASSERT_TRUE(once.p);
+  const std::size_t nBytes = once.p->biSize + once.p->biSizeImage;
+  EXPECT_EQ(std::memcmp(pHeld, once.p, nBytes), 0) << "the same header and rows";
+
+  ::SetCursorPos(g_ScreenWidth - 2, g_ScreenHeight - 2);
+  ::Sleep(100);
+  EXPECT_EQ(grab.Grab(200, 150, nullptr), pHeld) << "the same block";
+  EXPECT_TRUE(Is(PixelAt(pHeld, 20, 20), Gradient(20, 20))) << "the cursor has gone with the pointer";
+  EXPECT_TRUE(Is(PixelAt(pHeld, 60, 46), Gradient(60, 46)));
+
+  grab.Reset();
+  EXPECT_FALSE(grab.IsPrepared());
+  EXPECT_FALSE(grab.Prepare(0, 47)) << "an empty area";
+}
+
 HGLOBAL WINAPI NoMemory(UINT, SIZE_T) {
   ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   return nullptr;
@@ -147,6 +176,14 @@ TEST_F(recording_ScreenGrabber, BlockThatCannotBeAllocatedGivesNoFrame) {
   Frame frame(GrabScreenRect(0, 0, 64, 48, &BorderFlash()));
   EXPECT_TRUE(frame.p) << "the next grab works again";
   EXPECT_EQ(GrabScreenRect(0, 0, 0, 48, &BorderFlash()), nullptr) << "an empty area has no frame";
+
+  // A recording whose frame cannot be had does not start; the next one can.
+  CHeldScreenGrab grab;
+  SetFrameAllocatorForTesting(&NoMemory);
+  EXPECT_FALSE(grab.Prepare(64, 48));
+  EXPECT_EQ(grab.Grab(0, 0, nullptr), nullptr);
+  SetFrameAllocatorForTesting(nullptr);
+  EXPECT_TRUE(grab.Prepare(64, 48));
 }
 
 // A 32 x 32 cursor: a black square over its top-left 16 x 16 pixels, the rest

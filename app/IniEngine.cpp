@@ -3,6 +3,7 @@
 
 #include "app/TextCodec.h"
 #include "platform/Paths.h"
+#include "platform/Text.h"
 
 namespace vantor {
 namespace {

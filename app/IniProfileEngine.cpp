@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/IniEngine.h"
-#include "app/TextCodec.h"
+#include "platform/Text.h"
 
 namespace vantor {
 

@@ -1,8 +1,7 @@
-// Code page 1252, UTF-8 and UTF-16 conversions with Windows' rules for odd input.
+// Code page 1252 with Windows' rules for odd input.
 #include "app/TextCodec.h"
 
 #include <algorithm>
-#include <cstdint>
 
 namespace vantor {
 namespace {
@@ -82,63 +81,6 @@ constexpr BestFit kCp1252BestFit[] = {
     {0xFF5E,0x7E},
 };
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-void AppendCodePoint(std::u16string* pOut, char32_t c) {
-  if (c >= 0x10000) {
-    c -= 0x10000;
-    *pOut += static_cast<char16_t>(0xD800 | (c >> 10));
-    *pOut += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
-  } else {
-    *pOut += static_cast<char16_t>(c);
-  }
-}
-
-// Decodes the sequence whose lead byte (>= 0x80) was just taken; *pPos is the index of
-// the byte after it. Returns the code point, or a value above U+10FFFF for an invalid
-// sequence. Continuation bytes are taken one at a time: a byte of the wrong form ends
-// the bad sequence before it, a byte of the right form that makes the character
-// overlong, a surrogate or too large ends it after it. A sequence cut off by the end of
-// the input swallows the rest of the input, whatever it is.
-char32_t DecodeUtf8Tail(unsigned char lead, std::string_view bytes, std::size_t* pPos) {
-  constexpr char32_t kInvalid = 0xFFFFFFFF;
-  std::size_t nMore;
-  char32_t c;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    nMore = 1, c = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    nMore = 2, c = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    nMore = 3, c = lead & 0x07;
-  } else {
-    return kInvalid;
-  }
-  if (bytes.size() - *pPos < nMore) {
-    *pPos = bytes.size();
-    return kInvalid;
-  }
-  // Adds the next byte when it has the continuation form; a byte of the wrong form is
-  // left for the next character.
-  auto take = [&]() -> bool {
-    const unsigned char cc = static_cast<unsigned char>(bytes[*pPos]) ^ 0x80;
-    if (cc >= 0x40) return false;
-    c = (c << 6) | cc;
-    ++*pPos;
-    return true;
-  };
-  if (nMore == 3) {
-    if (!take()) return kInvalid;
-    if (c < 0x10 || c >= 0x110) return kInvalid;  // overlong, or beyond U+10FFFF
-  }
-  if (nMore >= 2) {
-    if (!take()) return kInvalid;
-    if (c < 0x20 || (c >= 0x360 && c < 0x380)) return kInvalid;  // overlong, or a surrogate
-  }
-  if (!take()) return kInvalid;
-  return c;
-}
-
 }  // namespace
 
 std::u16string Cp1252ToUtf16(std::string_view bytes) {
@@ -169,84 +111,6 @@ std::string Utf16ToCp1252(std::u16string_view text) {
     out += (pFit != std::end(kCp1252BestFit) && pFit->c == c) ? static_cast<char>(pFit->byte) : '?';
   }
   return out;
-}
-
-std::u16string Utf8ToUtf16(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  std::size_t nPos = 0;
-  while (nPos < bytes.size()) {
-    const unsigned char lead = static_cast<unsigned char>(bytes[nPos++]);
-    if (lead < 0x80) {
-      out += static_cast<char16_t>(lead);
-      continue;
-    }
-    const char32_t c = DecodeUtf8Tail(lead, bytes, &nPos);
-    AppendCodePoint(&out, c <= 0x10FFFF ? c : 0xFFFD);
-  }
-  return out;
-}
-
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i])) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-std::u16string Utf16FromWide(std::wstring_view text) {
-  if constexpr (sizeof(wchar_t) == sizeof(char16_t)) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
-  } else {
-    std::u16string out;
-    out.reserve(text.size());
-    for (wchar_t wc : text) {
-      const auto c = static_cast<std::uint32_t>(wc);
-      AppendCodePoint(&out, c <= 0x10FFFF ? c : 0xFFFD);
-    }
-    return out;
-  }
-}
-
-std::wstring WideFromUtf16(std::u16string_view text) {
-  if constexpr (sizeof(wchar_t) == sizeof(char16_t)) {
-    return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
-  } else {
-    std::wstring out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-        out += static_cast<wchar_t>(0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-        ++i;
-      } else {
-        out += static_cast<wchar_t>(text[i]);
-      }
-    }
-    return out;
-  }
 }
 
 }  // namespace vantor

@@ -1,6 +1,7 @@
-// Text conversions of the INI engine, made to give the same code units and bytes as
-// Windows' MultiByteToWideChar and WideCharToMultiByte (flags 0) for the encodings a
-// profile file can have: the ANSI code page, UTF-8 and UTF-16.
+// The ANSI code page of the INI engine, made to give the same code units and bytes as
+// Windows' MultiByteToWideChar and WideCharToMultiByte (flags 0) for code page 1252.
+// The engine's other encodings, UTF-8 and UTF-16, are converted by platform/Text.h
+// under the same rules.
 //
 // Text is kept as UTF-16 code units (std::u16string), as Windows keeps it, so that
 // lengths, buffer cuts and unpaired surrogates behave the same natively, where wchar_t
@@ -18,17 +19,5 @@ std::u16string Cp1252ToUtf16(std::string_view bytes);
 // Characters without a byte of their own take Windows' best-fit byte (U+0100 gives
 // 'A', U+2000 a blank) or else '?'; each half of a surrogate pair gives its own '?'.
 std::string Utf16ToCp1252(std::u16string_view text);
-
-// Invalid sequences become U+FFFD the way Windows counts them; a sequence cut off by
-// the end of the input becomes one U+FFFD together with whatever bytes follow it.
-std::u16string Utf8ToUtf16(std::string_view bytes);
-// An unpaired surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view text);
-
-// Between the program's wide strings and UTF-16. On Windows both are the same code
-// units. Natively a character above U+FFFF becomes a surrogate pair and back; unpaired
-// surrogates pass through unchanged both ways, so nothing is lost in a round trip.
-std::u16string Utf16FromWide(std::wstring_view text);
-std::wstring WideFromUtf16(std::u16string_view text);
 
 }  // namespace vantor

@@ -1,7 +1,8 @@
 // Vantor's INI engine held against the system's profile functions: the same writes and
 // reads go through WritePrivateProfileStringW / GetPrivateProfileStringW on one file
 // and through the engine on a twin, and every result and every file byte must agree.
-// The engine's text conversions are compared with the system's converters as well.
+// The engine's code page 1252 is compared with the system's converter as well (UTF-8
+// in tests/platform).
 // Windows only (run under Wine on the build machine).
 #include <windows.h>
 
@@ -260,59 +261,6 @@ TEST_F(app_IniWine, Cp1252MatchesTheSystemForEveryCodeUnit) {
     char out[4] = {};
     ASSERT_EQ(::WideCharToMultiByte(1252, 0, &w, 1, out, 4, nullptr, nullptr), 1);
     ASSERT_EQ(Utf16ToCp1252(std::u16string(1, static_cast<char16_t>(u))), std::string(1, out[0])) << u;
-  }
-}
-
-std::u16string SystemUtf8ToUtf16(const std::string& bytes) {
-  if (bytes.empty()) return {};
-  std::vector<wchar_t> buf(bytes.size() * 2 + 2);
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), buf.data(),
-                                      static_cast<int>(buf.size()));
-  return std::u16string(buf.begin(), buf.begin() + n);
-}
-
-// Every one- and two-byte input, and three- and four-byte inputs built from the bytes
-// where the rules change. Stops at the first difference.
-TEST_F(app_IniWine, Utf8DecodingMatchesTheSystem) {
-  auto same = [](const std::string& bytes) {
-    if (Utf8ToUtf16(bytes) == SystemUtf8ToUtf16(bytes)) return true;
-    ADD_FAILURE() << "bytes " << testing::PrintToString(bytes);
-    return false;
-  };
-  for (unsigned a = 0; a < 256; ++a) {
-    if (!same(std::string(1, static_cast<char>(a)))) return;
-    for (unsigned b = 0; b < 256; ++b) {
-      const std::string two{static_cast<char>(a), static_cast<char>(b)};
-      if (!same(two) || (a >= 0xC0 && !same(two + "z"))) return;
-    }
-  }
-  const unsigned char tails[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC2, 0xE0, 0xF0, 0xFF};
-  for (unsigned a = 0xC0; a < 0x100; ++a) {
-    for (unsigned char b : tails) {
-      for (unsigned char c : tails) {
-        const std::string three{static_cast<char>(a), static_cast<char>(b), static_cast<char>(c)};
-        if (!same(three) || !same(three + "z")) return;
-        if (a < 0xF0) continue;
-        for (unsigned char d : tails) {
-          if (!same(three + static_cast<char>(d))) return;
-        }
-      }
-    }
-  }
-}
-
-TEST_F(app_IniWine, Utf8EncodingMatchesTheSystem) {
-  const char16_t units[] = {0x41, 0x7F, 0x80, 0x7FF, 0x800, 0xD7FF, 0xD800, 0xDBFF,
-                            0xDC00, 0xDFFF, 0xE000, 0xFFFD, 0xFFFF};
-  for (char16_t a : units) {
-    for (char16_t b : units) {
-      for (char16_t c : units) {
-        const wchar_t w[3] = {static_cast<wchar_t>(a), static_cast<wchar_t>(b), static_cast<wchar_t>(c)};
-        char out[16];
-        const int n = ::WideCharToMultiByte(CP_UTF8, 0, w, 3, out, sizeof(out), nullptr, nullptr);
-        ASSERT_EQ(Utf16ToUtf8(std::u16string{a, b, c}), std::string(out, n)) << int(a) << " " << int(b) << " " << int(c);
-      }
-    }
   }
 }
 

@@ -14,9 +14,9 @@
 #include "cli/ProcessTimes.h"
 #include "cli/Sources.h"
 #include "cli/StopRequest.h"
-#include "cli/WideText.h"
 #include "media/AviRecorder.h"
 #include "overlays/FlashingWnd.h"
+#include "platform/Text.h"
 #include "platform/win32/MessagePump.h"
 #include "platform/win32/Owners.h"
 #include "recording/EncoderThread.h"
@@ -214,7 +214,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   if (!outcome.strError.empty()) return outcome;
 
   const CaptureOutcome capture = engine.get_Control().get_LastOutcome();
-  outcome.strPath = Utf8FromWide(capture.strFileName.c_str());
+  outcome.strPath = Utf8FromWide(capture.strFileName);
   outcome.files = g_Recorder.get_Files();
   outcome.dSeconds = std::chrono::duration<double>(tDone - tStart).count();
   outcome.dCpuSeconds = ProcessCpuSeconds() - dCpuStart;

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "app/Globals.h"
-#include "cli/WideText.h"
 #include "media/AviRecorder.h"
+#include "platform/Text.h"
 #include "sound/AudioRing.h"
 #include "sound/DirectSoundCapture.h"
 #include "recording/GdiRecording.h"
@@ -58,7 +58,7 @@ class CDeviceSource final : public IAudioSource {
     GUID guid{};
     std::wstring strWhy;
     if (!FindCaptureDevice(strName, &guid, &strWhy)) {
-      *pError = Utf8FromWide(strWhy.c_str()) + " (see --list-devices)";
+      *pError = Utf8FromWide(strWhy) + " (see --list-devices)";
       return false;
     }
     if (g_DirectSoundCapture.CreateDevice(guid)) {  // true: the device could not be created
@@ -164,7 +164,7 @@ void AddSoundDeviceSources(std::vector<SourceEntry>* pEntries) {
 
 std::vector<std::string> ListSoundDeviceNames() {
   std::vector<std::string> names;
-  for (const CaptureDeviceInfo& device : ListCaptureDevices()) names.push_back(Utf8FromWide(device.strName.c_str()));
+  for (const CaptureDeviceInfo& device : ListCaptureDevices()) names.push_back(Utf8FromWide(device.strName));
   return names;
 }
 

@@ -16,7 +16,7 @@
 #include "cli/RecSession.h"
 #include "cli/Sources.h"
 #include "cli/StopRequest.h"
-#include "cli/WideText.h"
+#include "platform/Text.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -100,13 +100,7 @@ int Run(const std::vector<std::string>& args) {
 // The wide command line, so that folder names outside the ANSI code page arrive whole.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) {
-    const int nBytes = ::WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string str(static_cast<std::size_t>(nBytes > 0 ? nBytes : 1), '\0');
-    if (nBytes > 0) ::WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, str.data(), nBytes, nullptr, nullptr);
-    str.resize(str.size() - 1);
-    args.push_back(str);
-  }
+  for (int i = 1; i < argc; ++i) args.push_back(vantor::Utf8FromWide(argv[i]));
   return Run(args);
 }
 #else

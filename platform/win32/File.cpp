@@ -6,23 +6,10 @@
 
 #include <string>
 
+#include "platform/Text.h"
+
 namespace vantor {
 namespace {
-
-std::wstring WideFromUtf8(const std::string& str, bool* pOk) {
-  *pOk = true;
-  if (str.empty()) return {};
-  const int nChars = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, str.data(),
-                                           static_cast<int>(str.size()), nullptr, 0);
-  if (nChars <= 0) {
-    *pOk = false;
-    return {};
-  }
-  std::wstring strWide(static_cast<std::size_t>(nChars), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, str.data(), static_cast<int>(str.size()),
-                        strWide.data(), nChars);
-  return strWide;
-}
 
 class CWin32WriteFile final : public CWriteFile {
  public:
@@ -72,9 +59,8 @@ class CWin32WriteFile final : public CWriteFile {
 class CWin32FileSystem final : public CFileSystem {
  public:
   std::unique_ptr<CWriteFile> CreateWriteFile(const std::string& strPath) override {
-    bool bOk;
-    const std::wstring strWide = WideFromUtf8(strPath, &bOk);
-    if (!bOk || strWide.empty()) return nullptr;
+    const std::wstring strWide = WideFromUtf8(strPath);
+    if (strWide.empty()) return nullptr;
     const HANDLE hFile = ::CreateFileW(strWide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                        CREATE_ALWAYS,
                                        FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -83,17 +69,12 @@ class CWin32FileSystem final : public CFileSystem {
   }
 
   bool GetFileSystemName(const std::string& strPath, std::string* pName) override {
-    bool bOk;
-    const std::wstring strRoot = WideFromUtf8(GetVolumeRoot(strPath), &bOk);
-    if (!bOk) return false;
+    const std::wstring strRoot = WideFromUtf8(GetVolumeRoot(strPath));
     wchar_t szName[MAX_PATH + 1] = {};
     if (!::GetVolumeInformationW(strRoot.empty() ? nullptr : strRoot.c_str(), nullptr, 0,
                                  nullptr, nullptr, nullptr, szName, MAX_PATH + 1))
       return false;
-    // File system names are plain ASCII ("NTFS", "FAT32", "exFAT").
-    pName->clear();
-    for (const wchar_t* p = szName; *p; ++p)
-      pName->push_back(*p < 0x80 ? static_cast<char>(*p) : '?');
+    *pName = Utf8FromWide(szName);
     return true;
   }
 };

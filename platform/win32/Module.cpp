@@ -5,17 +5,10 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/Text.h"
+
 namespace vantor {
 namespace {
-
-std::wstring WideFromUtf8(const char* sz) {
-  const int nChars = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, sz, -1, nullptr, 0);
-  if (nChars <= 0) return {};
-  std::wstring str(static_cast<std::size_t>(nChars), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, sz, -1, str.data(), nChars);
-  str.resize(static_cast<std::size_t>(nChars - 1));
-  return str;
-}
 
 std::string SystemMessage(DWORD dwError) {
   wchar_t* pszText = nullptr;
@@ -23,15 +16,7 @@ std::string SystemMessage(DWORD dwError) {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, dwError, 0, reinterpret_cast<wchar_t*>(&pszText), 0, nullptr);
   std::string strText;
-  if (nChars && pszText) {
-    const int nBytes = ::WideCharToMultiByte(CP_UTF8, 0, pszText, static_cast<int>(nChars),
-                                             nullptr, 0, nullptr, nullptr);
-    if (nBytes > 0) {
-      strText.resize(static_cast<std::size_t>(nBytes));
-      ::WideCharToMultiByte(CP_UTF8, 0, pszText, static_cast<int>(nChars), strText.data(), nBytes,
-                            nullptr, nullptr);
-    }
-  }
+  if (nChars && pszText) strText = Utf8FromWide(std::wstring_view(pszText, nChars));
   if (pszText) ::LocalFree(pszText);
   while (!strText.empty() && (strText.back() == '\n' || strText.back() == '\r' || strText.back() == ' '))
     strText.pop_back();

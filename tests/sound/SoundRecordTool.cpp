@@ -26,6 +26,7 @@
 
 #include "app/Globals.h"
 #include "media/AVIOutputFile.h"
+#include "platform/Text.h"
 #include "sound/AudioRing.h"
 #include "sound/DirectSoundCapture.h"
 #include "sound/LoopbackCapture.h"
@@ -35,14 +36,6 @@ namespace {
 using namespace vantor;
 
 constexpr std::int32_t kWidth = 64, kHeight = 48;
-
-std::string Utf8(const std::wstring& str) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, str.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
-  if (n > 0) ::WideCharToMultiByte(CP_UTF8, 0, str.c_str(), -1, out.data(), n, nullptr, nullptr);
-  out.resize(out.size() - 1);
-  return out;
-}
 
 // The file's sound goes in under the writer's lock; frames are written under the same.
 class CFileSink final : public IAudioSink {
@@ -143,7 +136,7 @@ int Record(const Options& o, const std::wstring& strOut, bool bChooseDevice) {
   if (!o.bLoopback && bChooseDevice) {
     std::wstring strError;
     if (!FindCaptureDevice(o.strDevice, &guid, &strError)) {
-      std::fprintf(stderr, "sound_record_tool: %s\n", Utf8(strError).c_str());
+      std::fprintf(stderr, "sound_record_tool: %s\n", Utf8FromWide(strError).c_str());
       return 1;
     }
     g_DirectSoundCapture.CreateDevice(guid);
@@ -183,8 +176,8 @@ int Record(const Options& o, const std::wstring& strOut, bool bChooseDevice) {
   audio.SetFormat(format.data(), static_cast<std::uint32_t>(format.size()));
   // The check compares the streams' lengths as recorded: keep the nominal frame rate.
   avi.SetRateAdjuster([](AVIVideoOutputStream&, const AVIAudioOutputStream&) {});
-  if (!avi.OpenFile(Utf8(strOut).c_str(), kWidth, kHeight)) {
-    std::fprintf(stderr, "sound_record_tool: cannot create %s\n", Utf8(strOut).c_str());
+  if (!avi.OpenFile(Utf8FromWide(strOut).c_str(), kWidth, kHeight)) {
+    std::fprintf(stderr, "sound_record_tool: cannot create %s\n", Utf8FromWide(strOut).c_str());
     return 1;
   }
 
@@ -263,7 +256,7 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   if (o.bList) {
-    for (const CaptureDeviceInfo& d : ListCaptureDevices()) std::printf("%s\n", Utf8(d.strName).c_str());
+    for (const CaptureDeviceInfo& d : ListCaptureDevices()) std::printf("%s\n", Utf8FromWide(d.strName).c_str());
     return 0;
   }
   int nResult = Record(o, o.strOut, true);

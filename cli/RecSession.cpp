@@ -154,7 +154,7 @@ RecOutcome RunRecording(const RecOptions& options) {
   const double dCpuStart = ProcessCpuSeconds();
   const auto tBegin = std::chrono::steady_clock::now();
   g_Recording = 1;
-  const Result nBegin = g_EncoderThread.BeginUtf8(pVideo->get_Format(), &audioFormat, dFps, outcome.strPath);
+  const Result nBegin = g_EncoderThread.Begin(pVideo->get_Format(), &audioFormat, dFps, outcome.strPath);
   if (nBegin != kOk) {
     g_Recording = 0;
     outcome.strError = g_EncoderThread.get_ErrorMessage();

@@ -44,49 +44,6 @@ void SetFrameRate(AVIStreamHeader* pHeader, double dFps) {
 
 CAviRecorder g_Recorder;
 
-std::string Utf8FromWide(const wchar_t* sz) {
-  std::string str;
-  if (!sz) return str;
-  auto put = [&str](std::uint32_t c) {
-    if (c < 0x80) {
-      str += static_cast<char>(c);
-    } else if (c < 0x800) {
-      str += static_cast<char>(0xC0 | (c >> 6));
-      str += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      str += static_cast<char>(0xE0 | (c >> 12));
-      str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      str += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      str += static_cast<char>(0xF0 | (c >> 18));
-      str += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      str += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  };
-  for (const wchar_t* p = sz; *p; ++p) {
-    std::uint32_t c = static_cast<std::uint32_t>(*p);
-    if constexpr (sizeof(wchar_t) == 2) {
-      c &= 0xFFFF;
-      if (c >= 0xD800 && c < 0xDC00) {
-        const std::uint32_t n = static_cast<std::uint32_t>(p[1]) & 0xFFFF;
-        if (n >= 0xDC00 && n < 0xE000) {
-          c = 0x10000 + ((c - 0xD800) << 10) + (n - 0xDC00);
-          ++p;
-        } else {
-          c = 0xFFFD;
-        }
-      } else if (c >= 0xDC00 && c < 0xE000) {
-        c = 0xFFFD;
-      }
-    } else if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) {
-      c = 0xFFFD;
-    }
-    put(c);
-  }
-  return str;
-}
-
 bool FitFrameRate(std::uint32_t nFrames, std::uint32_t nAudioLength, std::uint32_t nAudioRate,
                   std::uint32_t nAudioScale, std::uint32_t* pRate, std::uint32_t* pScale) {
   if (nFrames == 0 || nAudioLength == 0 || nAudioRate == 0 || nAudioScale == 0) return false;
@@ -276,11 +233,7 @@ Result CAviRecorder::CreateEncoder(std::int32_t nWidth, std::int32_t nHeight, do
   return kOk;
 }
 
-Result CAviRecorder::Open(const wchar_t* szFileName) {
-  return OpenUtf8(Utf8FromWide(szFileName));
-}
-
-Result CAviRecorder::OpenUtf8(const std::string& strFileName) {
+Result CAviRecorder::Open(const std::string& strFileName) {
   std::lock_guard<std::mutex> encoderLock(m_EncoderLock);
   if (!(m_dFrameRate > 0)) return kRecorderNoFrameRate;
   if (!m_hEncoder) {

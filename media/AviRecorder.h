@@ -6,7 +6,7 @@
 //   SetAudioFormat(&wfx)             recording thread
 //   SetVideoFormat(&bih)             recording thread
 //   CreateEncoder(w, h, fps)         recording thread; fails when Xvid is unusable
-//   Open(L"file.avi")                recording thread; refuses without an encoder
+//   Open("file.avi")                 recording thread (a UTF-8 path); refuses without an encoder
 //   EncodeFrame(bits, bytes, n)      encoder thread
 //   WriteAudio(data, bytes)          audio thread
 //   Close()                          encoder thread
@@ -78,11 +78,10 @@ class CAviRecorder {
   // is bound then); a binding or creation failure leaves no encoder, and
   // get_ErrorMessage() says what to tell the user.
   Result CreateEncoder(std::int32_t nWidth, std::int32_t nHeight, double dFramesPerSecond);
-  // Fills the stream headers and creates the file. kRecorderNoFrameRate or
-  // kRecorderNoEncoder without creating anything; kFail when the file cannot be
-  // created.
-  Result Open(const wchar_t* szFileName);
-  Result OpenUtf8(const std::string& strFileName);
+  // Fills the stream headers and creates the file (a UTF-8 path, as the platform seam
+  // takes paths). kRecorderNoFrameRate or kRecorderNoEncoder without creating anything;
+  // kFail when the file cannot be created.
+  Result Open(const std::string& strFileName);
   // Encodes one frame (bottom-up BGR rows, each a multiple of 4 bytes) and writes it
   // nRepeat times; counts nRepeat frames. Nothing happens without an open file. A frame
   // the encoder fails on still takes its places in the stream, as empty chunks (a
@@ -191,9 +190,5 @@ bool FitFrameRate(std::uint32_t nFrames, std::uint32_t nAudioLength, std::uint32
 
 // The program's recorder.
 extern CAviRecorder g_Recorder;
-
-// Text for the file API: wide (UTF-16 on Windows, UTF-32 elsewhere) to UTF-8. Unpaired
-// surrogates become U+FFFD.
-std::string Utf8FromWide(const wchar_t* sz);
 
 }  // namespace vantor

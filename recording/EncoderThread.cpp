@@ -34,12 +34,7 @@ CEncoderThread::~CEncoderThread() {
 }
 
 Result CEncoderThread::Begin(const BitmapInfoHeader& firstFrame, const WaveFormatBlock* pAudioFormat,
-                             double dFramesPerSecond, const wchar_t* szFileName, bool bHoldClose) {
-  return BeginUtf8(firstFrame, pAudioFormat, dFramesPerSecond, Utf8FromWide(szFileName), bHoldClose);
-}
-
-Result CEncoderThread::BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveFormatBlock* pAudioFormat,
-                                 double dFramesPerSecond, const std::string& strFileName, bool bHoldClose) {
+                             double dFramesPerSecond, const std::string& strFileName, bool bHoldClose) {
   // The previous recording's thread may still be writing its last frame or closing its
   // file; resetting the recorder under it would cut that file short. Held to the end,
   // so that a second start waits for this one. The old thread is told to stop: the
@@ -89,7 +84,7 @@ Result CEncoderThread::BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveF
   // nothing running that would have to be stopped.
   Result nResult = m_Recorder.CreateEncoder(firstFrame.biWidth, static_cast<std::int32_t>(nHeight),
                                             dFramesPerSecond);
-  if (nResult == kOk) nResult = m_Recorder.OpenUtf8(strFileName);
+  if (nResult == kOk) nResult = m_Recorder.Open(strFileName);
   if (nResult != kOk) {
     std::string strWhy = m_Recorder.get_ErrorMessage();
     if (strWhy.empty()) strWhy = "Cannot record: the frame rate must be above 0.";

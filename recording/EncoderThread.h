@@ -9,7 +9,7 @@
 // stops are dropped.
 //
 // The recording thread, per recording:
-//   g_EncoderThread.Begin(firstFrameHeader, &audioFormat, fps, L"file.avi")
+//   g_EncoderThread.Begin(firstFrameHeader, &audioFormat, fps, "file.avi")
 //       (waits for the previous recording's file to be closed; the first frame only
 //        fixes the format and is never written)
 //   start the audio source (it calls g_Recorder.WriteAudio)
@@ -56,10 +56,10 @@ class CEncoderThread {
   // With bHoldClose the thread, once stopped, keeps the file open until ReleaseClose:
   // a sound source still drains its last blocks into the file after the Stop command,
   // and they belong in it.
-  Result Begin(const BitmapInfoHeader& firstFrame, const WaveFormatBlock* pAudioFormat,
-               double dFramesPerSecond, const wchar_t* szFileName, bool bHoldClose = false);
-  Result BeginUtf8(const BitmapInfoHeader& firstFrame, const WaveFormatBlock* pAudioFormat,
-                   double dFramesPerSecond, const std::string& strFileName, bool bHoldClose = false);
+  //
+  // strFileName is UTF-8, as the recorder and the platform seam take paths.
+  Result Begin(const BitmapInfoHeader& firstFrame, const WaveFormatBlock* pAudioFormat, double dFramesPerSecond,
+               const std::string& strFileName, bool bHoldClose = false);
 
   // Recording thread: hands over one frame (g_FrameBytes bytes of bottom-up rows).
   void PutFrame(const void* pBits) { m_Buffer.PutFrame(pBits, m_Pending); }

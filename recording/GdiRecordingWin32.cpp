@@ -7,6 +7,7 @@
 #include "app/FolderTree.h"
 #include "app/Settings.h"
 #include "overlays/FlashingWnd.h"
+#include "platform/Text.h"
 #include "platform/win32/MessagePump.h"
 #include "recording/EncoderThread.h"
 #include "recording/OutputFileName.h"
@@ -63,8 +64,9 @@ class CGdiCaptureHost final : public ICaptureHost {
       return Utf8FromWide(szNext);
     });
     // The file stays open after Stop until the sound source has written its last blocks.
+    // The name goes on as UTF-8, the recorder's and the platform seam's paths.
     const Result nResult = g_EncoderThread.Begin(firstFrame, &audioFormat, static_cast<double>(nFramesPerSecond),
-                                                 szFileName, /*bHoldClose=*/true);
+                                                 Utf8FromWide(szFileName), /*bHoldClose=*/true);
     if (nResult != kOk) *pError = g_EncoderThread.get_ErrorMessage();
     return nResult;
   }

@@ -46,7 +46,7 @@ struct Handoff {
   }
   Result Begin(const std::string& strName = "h.avi", bool bHoldClose = false) {
     recording = 1;
-    return thread.BeginUtf8(header, &kPcm8Mono, 30, dir.File(strName), bHoldClose);
+    return thread.Begin(header, &kPcm8Mono, 30, dir.File(strName), bHoldClose);
   }
   void Put(std::uint8_t v) {
     std::memset(buffer.get_WriteSlot(), v, buffer.get_FrameBytes());
@@ -200,7 +200,7 @@ TEST(recorder_Handoff, NewRecordingWaitsUntilThePreviousFileIsClosed) {
   std::atomic<bool> bStarted{false};
   std::thread second([&] {
     h.recording = 1;
-    EXPECT_EQ(h.thread.BeginUtf8(h.header, &kPcm8Mono, 30, h.dir.File("second.avi")), kOk);
+    EXPECT_EQ(h.thread.Begin(h.header, &kPcm8Mono, 30, h.dir.File("second.avi")), kOk);
     bStarted = true;
   });
   // Whatever the second start does without waiting, it has had the time to do it.

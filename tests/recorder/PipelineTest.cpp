@@ -76,7 +76,7 @@ TEST_P(recorder_Pipeline, FileDecodesToThePatternWithAgreeingDurations) {
   CEncoderThread thread(rec, buffer, pending, nFrameBytes, recording);
   const BitmapInfoHeader header = MakeFrameHeader(c.nWidth, c.nHeight);
   const WaveFormatBlock format = c.wfx;
-  ASSERT_EQ(thread.BeginUtf8(header, &format, dFps, strFile), kOk) << thread.get_ErrorMessage();
+  ASSERT_EQ(thread.Begin(header, &format, dFps, strFile), kOk) << thread.get_ErrorMessage();
 
   // Sound from its own thread, as a sound card delivers it: blocks of 10 ms up to the
   // time of the frames handed over so far, the rest once the last frame is in.
@@ -224,7 +224,7 @@ TEST(recorder_PipelineSound, ExtensibleFormatOfAnotherSubFormatIsStoredWholeAndR
   std::int32_t nFrameBytes = 0;
   std::atomic<std::int32_t> recording{1};
   CEncoderThread thread(rec, buffer, pending, nFrameBytes, recording);
-  ASSERT_EQ(thread.BeginUtf8(MakeFrameHeader(nWidth, nHeight), &format, 30, strFile), kOk) << thread.get_ErrorMessage();
+  ASSERT_EQ(thread.Begin(MakeFrameHeader(nWidth, nHeight), &format, 30, strFile), kOk) << thread.get_ErrorMessage();
   // A frame's time of sound after each frame: 12,800 bytes of a pattern.
   const std::uint32_t nStride = DibRowBytes(nWidth);
   std::vector<std::uint8_t> sound(mix.Format.nAvgBytesPerSec / 30);
@@ -298,7 +298,7 @@ TEST(recorder_PipelineFiles, EveryFileDecodesAloneAndTogetherTheyHoldEverything)
   std::atomic<std::int32_t> recording{1};
   CEncoderThread thread(rec, buffer, pending, nFrameBytes, recording);
   const WaveFormatBlock format = wfx;
-  ASSERT_EQ(thread.BeginUtf8(MakeFrameHeader(nWidth, nHeight), &format, 30, dir.File("files.avi")), kOk)
+  ASSERT_EQ(thread.Begin(MakeFrameHeader(nWidth, nHeight), &format, 30, dir.File("files.avi")), kOk)
       << thread.get_ErrorMessage();
   std::atomic<int> nHandedOver{0};
   std::atomic<bool> bVideoDone{false};

@@ -31,7 +31,7 @@ struct Recording {
     rec.SetVideoFormat(&header);
     rec.CreateEncoder(16, 16, 30);
   }
-  Result Open(const std::string& strName = "r.avi") { return rec.OpenUtf8(dir.File(strName)); }
+  Result Open(const std::string& strName = "r.avi") { return rec.Open(dir.File(strName)); }
   void Sound(std::uint32_t nBytes) {
     std::vector<std::uint8_t> block(nBytes);
     for (std::uint8_t& b : block) b = static_cast<std::uint8_t>(sound.size() * 7 + 1 + (&b - block.data()) * 7);

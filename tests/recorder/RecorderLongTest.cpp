@@ -49,7 +49,7 @@ TEST(recorder_Long, RecordingPastOneSuperIndexGoesOnAndFfprobeReadsItWhole) {
   rec.SetAudioFormat(&capture);
   rec.SetVideoFormat(&header);
   ASSERT_EQ(rec.CreateEncoder(16, 16, 30), kOk);
-  ASSERT_EQ(rec.OpenUtf8(dir.File("long.avi")), kOk);
+  ASSERT_EQ(rec.Open(dir.File("long.avi")), kOk);
   const int nFrames = 30 * (7 * 3600 + 21 * 60);
   static_assert(30 * (7 * 3600 + 21 * 60) > 256 * 3072);
   const std::vector<std::uint8_t> bits(header.biSizeImage, 1), block(480, 0x80);

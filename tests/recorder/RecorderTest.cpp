@@ -10,6 +10,7 @@
 #include "RecorderTestSupport.h"
 #include "cli/TestPattern.h"
 #include "media/AviRecorder.h"
+#include "platform/Text.h"
 
 namespace vantor::test {
 namespace {
@@ -52,7 +53,7 @@ TEST(recorder_AviRecorder, RepeatCountTwoWritesTwoIdenticalChunksThatDecodeAlone
   rec.SetAudioFormat(&kPcm8Mono);
   rec.SetVideoFormat(&header);
   ASSERT_EQ(rec.CreateEncoder(160, 120, 30), kOk) << rec.get_ErrorMessage();
-  ASSERT_EQ(rec.OpenUtf8(strFile), kOk) << rec.get_ErrorMessage();
+  ASSERT_EQ(rec.Open(strFile), kOk) << rec.get_ErrorMessage();
   const auto frame0 = Pattern(160, 120, 0);
   const auto frame1 = Pattern(160, 120, 1);
   EXPECT_EQ(rec.EncodeFrame(frame0.data(), static_cast<std::int32_t>(frame0.size()), 1), kOk);
@@ -98,7 +99,7 @@ TEST(recorder_AviRecorder, PassesTheRecordsXvidIsDocumentedToTake) {
   EXPECT_EQ(r.fake.get_GlobalInit().version, 0x00010302);
   EXPECT_EQ(r.fake.get_Globals(), 1);
 
-  ASSERT_EQ(r.rec.OpenUtf8(r.strFile), kOk);
+  ASSERT_EQ(r.rec.Open(r.strFile), kOk);
   const auto bits = Filled(r.header, 9);
   r.rec.EncodeFrame(bits.data(), static_cast<std::int32_t>(bits.size()), 1);
   r.rec.Close();
@@ -124,7 +125,7 @@ TEST(recorder_AviRecorder, StrideIsTheDwordAlignedRow) {
     const BitmapInfoHeader header = MakeFrameHeader(c.nWidth, 2);
     rec.SetVideoFormat(&header);
     ASSERT_EQ(rec.CreateEncoder(c.nWidth, 2, 25), kOk);
-    ASSERT_EQ(rec.OpenUtf8(dir.File("s.avi")), kOk);
+    ASSERT_EQ(rec.Open(dir.File("s.avi")), kOk);
     const auto bits = Filled(header, 1);
     rec.EncodeFrame(bits.data(), static_cast<std::int32_t>(bits.size()), 1);
     rec.Close();
@@ -139,7 +140,7 @@ TEST(recorder_AviRecorder, WritesBeforeOpenAndAfterCloseWriteNothing) {
   const std::uint8_t sound[100] = {};
   EXPECT_EQ(r.rec.WriteAudio(sound, sizeof sound), kOk);
   EXPECT_EQ(r.rec.EncodeFrame(bits.data(), static_cast<std::int32_t>(bits.size()), 1), kOk);
-  ASSERT_EQ(r.rec.OpenUtf8(r.strFile), kOk);
+  ASSERT_EQ(r.rec.Open(r.strFile), kOk);
   ASSERT_EQ(r.rec.Close(), kOk);
   std::vector<std::uint8_t> closed;
   ASSERT_TRUE(ReadWholeFile(r.strFile, &closed));
@@ -171,7 +172,7 @@ TEST(recorder_AviRecorder, FrameRateNotAboveZeroCreatesNoFile) {
     rec.SetVideoFormat(&header);
     EXPECT_EQ(rec.CreateEncoder(64, 48, dFps), kInvalidArg);
     const std::string strFile = dir.File("none.avi");
-    EXPECT_EQ(static_cast<std::uint32_t>(rec.OpenUtf8(strFile)), 0x80040007u);
+    EXPECT_EQ(static_cast<std::uint32_t>(rec.Open(strFile)), 0x80040007u);
     EXPECT_FALSE(std::filesystem::exists(PathOf(strFile)));
     const auto bits = Filled(header, 1);
     const std::uint8_t sound[4] = {};
@@ -213,7 +214,7 @@ TEST(recorder_AviRecorder, AudioFormatsAreStoredUnderTheirPlainTag) {
     if (c.nSubFormat == 0xEE) wfx.SubFormat[0] = 1, wfx.SubFormat[15] = 0x72;
 
     FakeRecording r(&wfx.Format);
-    ASSERT_EQ(r.rec.OpenUtf8(r.strFile), kOk) << c.szName;
+    ASSERT_EQ(r.rec.Open(r.strFile), kOk) << c.szName;
     const std::uint8_t sound[64] = {};
     r.rec.WriteAudio(sound, sizeof sound);
     ASSERT_EQ(r.rec.Close(), kOk);
@@ -250,7 +251,7 @@ TEST(recorder_AviRecorder, MissingLibraryStartsNothingAndSaysSo) {
   EXPECT_NE(strMessage.find("Xvid"), std::string::npos) << strMessage;
   EXPECT_NE(strMessage.find("not installed"), std::string::npos) << strMessage;
   const std::string strFile = dir.File("x.avi");
-  EXPECT_EQ(rec.OpenUtf8(strFile), kRecorderNoEncoder);
+  EXPECT_EQ(rec.Open(strFile), kRecorderNoEncoder);
   EXPECT_FALSE(std::filesystem::exists(PathOf(strFile)));
   const auto bits = Filled(header, 1);
   EXPECT_EQ(rec.EncodeFrame(bits.data(), static_cast<std::int32_t>(bits.size()), 1), kOk);
@@ -271,7 +272,7 @@ TEST(recorder_AviRecorder, LibraryWithoutTheEntryPointsIsNotUsed) {
   rec.SetVideoFormat(&header);
   EXPECT_EQ(rec.CreateEncoder(64, 48, 30), kXvidEntryPointMissing);
   EXPECT_NE(rec.get_ErrorMessage().find("xvid_global"), std::string::npos) << rec.get_ErrorMessage();
-  EXPECT_EQ(rec.OpenUtf8(dir.File("x.avi")), kRecorderNoEncoder);
+  EXPECT_EQ(rec.Open(dir.File("x.avi")), kRecorderNoEncoder);
   EXPECT_FALSE(std::filesystem::exists(PathOf(dir.File("x.avi"))));
 }
 
@@ -285,7 +286,7 @@ TEST(recorder_AviRecorder, EncoderTheLibraryRefusesToCreateStartsNothing) {
   rec.SetVideoFormat(&header);
   EXPECT_EQ(rec.CreateEncoder(64, 48, 30), kFail);
   EXPECT_FALSE(rec.get_ErrorMessage().empty());
-  EXPECT_EQ(rec.OpenUtf8(dir.File("x.avi")), kRecorderNoEncoder);
+  EXPECT_EQ(rec.Open(dir.File("x.avi")), kRecorderNoEncoder);
   EXPECT_FALSE(std::filesystem::exists(PathOf(dir.File("x.avi"))));
   // The library is let go at once, not kept until some later Close.
   EXPECT_EQ(fake.get_Unbinds(), fake.get_Binds());
@@ -295,7 +296,7 @@ TEST(recorder_AviRecorder, EncoderTheLibraryRefusesToCreateStartsNothing) {
 TEST(recorder_AviRecorder, FailedEncodeKeepsTheFramesPlaceAndRestartsWithAKeyFrame) {
   FakeRecording r;
   r.fake.fnResult = [](int n) { return n == 1 ? -1 : 8; };
-  ASSERT_EQ(r.rec.OpenUtf8(r.strFile), kOk);
+  ASSERT_EQ(r.rec.Open(r.strFile), kOk);
   for (std::uint8_t v = 1; v <= 4; ++v) {
     const auto bits = Filled(r.header, v);
     const Result nResult = r.rec.EncodeFrame(bits.data(), static_cast<std::int32_t>(bits.size()), 1);
@@ -326,7 +327,7 @@ TEST(recorder_AviRecorder, FailedEncodeKeepsTheFramesPlaceAndRestartsWithAKeyFra
 TEST(recorder_AviRecorder, KeyFrameMarksFollowTheEncodersReport) {
   FakeRecording r;
   r.fake.fnKey = [](int n) { return n % 3 == 0; };
-  ASSERT_EQ(r.rec.OpenUtf8(r.strFile), kOk);
+  ASSERT_EQ(r.rec.Open(r.strFile), kOk);
   const std::uint8_t sound[32] = {};
   for (std::uint8_t v = 0; v < 7; ++v) {
     const auto bits = Filled(r.header, v);
@@ -345,7 +346,7 @@ TEST(recorder_AviRecorder, KeyFrameMarksFollowTheEncodersReport) {
 
 TEST(recorder_AviRecorder, FrameShorterThanItsFormatIsNotRead) {
   FakeRecording r;
-  ASSERT_EQ(r.rec.OpenUtf8(r.strFile), kOk);
+  ASSERT_EQ(r.rec.Open(r.strFile), kOk);
   const std::vector<std::uint8_t> shortFrame(r.header.biSizeImage / 2, 5);
   EXPECT_EQ(r.rec.EncodeFrame(shortFrame.data(), static_cast<std::int32_t>(shortFrame.size()), 1), kFail);
   EXPECT_EQ(r.rec.EncodeFrame(nullptr, 0, 1), kFail);
@@ -368,7 +369,7 @@ TEST(recorder_AviRecorder, FileNamesOutsideTheAnsiCodePageRecord) {
   // The folder's name is plain ASCII; the file's is Chinese, Cyrillic and an emoji.
   const std::wstring strWide = dir.get_Path().wstring() + L"/\u5f55\u50cf-\u0436-\U0001F3A5.avi";
   const std::filesystem::path path = dir.get_Path() / PathOf("\xE5\xBD\x95\xE5\x83\x8F-\xD0\xB6-\xF0\x9F\x8E\xA5.avi");
-  ASSERT_EQ(rec.Open(strWide.c_str()), kOk) << rec.get_ErrorMessage();
+  ASSERT_EQ(rec.Open(Utf8FromWide(strWide)), kOk) << rec.get_ErrorMessage();
   const auto bits = Filled(header, 1);
   rec.EncodeFrame(bits.data(), static_cast<std::int32_t>(bits.size()), 1);
   ASSERT_EQ(rec.Close(), kOk);
@@ -376,16 +377,6 @@ TEST(recorder_AviRecorder, FileNamesOutsideTheAnsiCodePageRecord) {
   CAviReader avi;
   ASSERT_TRUE(avi.Load(Utf8(path))) << avi.get_Error();
   EXPECT_EQ(avi.get_Chunks("00dc").size(), 1u);
-}
-
-TEST(recorder_AviRecorder, WideNamesBecomeUtf8) {
-  EXPECT_EQ(Utf8FromWide(L"a\u00e9\u4e2d"), "a\xC3\xA9\xE4\xB8\xAD");
-  EXPECT_EQ(Utf8FromWide(L"\U0001F3A5"), "\xF0\x9F\x8E\xA5");
-  EXPECT_EQ(Utf8FromWide(nullptr), "");
-  if constexpr (sizeof(wchar_t) == 2) {
-    const wchar_t szLone[] = {L'x', static_cast<wchar_t>(0xD800), L'y', 0};
-    EXPECT_EQ(Utf8FromWide(szLone), "x\xEF\xBF\xBDy");
-  }
 }
 
 // A recording of 10.9 seconds: the sound is the clock, and the video must last as long
@@ -401,7 +392,7 @@ TEST(recorder_AviRecorder, VideoLastsAsLongAsTheSound) {
   };
   for (const Case& c : cases) {
     FakeRecording r(&c.wfx, 30);
-    ASSERT_EQ(r.rec.OpenUtf8(r.strFile), kOk);
+    ASSERT_EQ(r.rec.Open(r.strFile), kOk);
     // 30 frames per second asked for, 31.2 delivered: the grabs were quicker than the
     // clock said, as whole-millisecond sleeps make them.
     const int nFrames = 340;
@@ -428,7 +419,7 @@ TEST(recorder_AviRecorder, VideoLastsAsLongAsTheSound) {
 
 TEST(recorder_AviRecorder, FileWithoutSoundKeepsItsFrameRate) {
   FakeRecording r(&kPcm8Mono, 25);
-  ASSERT_EQ(r.rec.OpenUtf8(r.strFile), kOk);
+  ASSERT_EQ(r.rec.Open(r.strFile), kOk);
   const auto bits = Filled(r.header, 1);
   for (int i = 0; i < 10; ++i) r.rec.EncodeFrame(bits.data(), static_cast<std::int32_t>(bits.size()), 1);
   ASSERT_EQ(r.rec.Close(), kOk);
@@ -441,7 +432,7 @@ TEST(recorder_AviRecorder, FileWithoutSoundKeepsItsFrameRate) {
 TEST(recorder_AviRecorder, FractionalFrameRatesKeepTheirFraction) {
   for (const double dFps : {0.5, 29.97}) {
     FakeRecording r(&kPcm8Mono, dFps);
-    ASSERT_EQ(r.rec.OpenUtf8(r.strFile), kOk);
+    ASSERT_EQ(r.rec.Open(r.strFile), kOk);
     ASSERT_EQ(r.rec.Close(), kOk);
     CAviReader avi;
     ASSERT_TRUE(avi.Load(r.strFile));

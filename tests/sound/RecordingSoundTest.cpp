@@ -55,7 +55,7 @@ class RecordingSoundTest : public testing::Test {
     g_Recorder.SetVideoFormat(&frame);
     ASSERT_EQ(g_Recorder.CreateEncoder(16, 16, 10), kOk);
     strFile = dir.File(strName);
-    ASSERT_EQ(g_Recorder.OpenUtf8(strFile), kOk);
+    ASSERT_EQ(g_Recorder.Open(strFile), kOk);
   }
 
   std::vector<std::uint8_t> SoundInFile() {

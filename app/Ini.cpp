@@ -3,6 +3,7 @@
 #include "app/IniProfile.h"
 #include "app/ProgramFolder.h"
 #include "platform/Paths.h"
+#include "platform/Text.h"
 
 namespace vantor {
 namespace {
@@ -41,7 +42,7 @@ std::uint32_t ParseIniNumber(const std::wstring& strText) {
 }
 
 CIni::CIni() {
-  const std::wstring strProgram = GetProgramPath();
+  const std::wstring strProgram = WideFromUtf8(GetProgramPath());
   m_strPath = ProgramFolderFromPath(strProgram) + FileTitle(strProgram) + L".ini";
   m_strSection = FileTitle(strProgram);
 }
@@ -57,7 +58,7 @@ void CIni::SetPath(const std::wstring& strPath) {
   if (m_bRelativeToProgram) {
     strBase = GetProgramFolder();
   } else {
-    strBase = GetCurrentDir();
+    strBase = WideFromUtf8(GetCurrentDir());
     if (!strBase.empty() && strBase.back() != L'\\' && strBase.back() != L'/') strBase += L'\\';
   }
   m_strPath = strBase + strPath;

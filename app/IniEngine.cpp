@@ -239,7 +239,7 @@ std::uint32_t IniGetString(std::u16string_view section, std::u16string_view key,
   }
 
   std::string bytes;
-  const FileOpenResult result = ReadWholeFile(strPath, false, &bytes);
+  const FileOpenResult result = ReadWholeFile(Utf8FromWide(strPath), false, &bytes);
   if (result == FileOpenResult::kFailed) return CopyCut(pBuffer, nSize, def);
   const CIniDocument doc = result == FileOpenResult::kOk ? CIniDocument::Parse(bytes) : CIniDocument();
   const std::u16string* pValue = doc.FindValue(section, key);
@@ -248,12 +248,13 @@ std::uint32_t IniGetString(std::u16string_view section, std::u16string_view key,
 
 bool IniWriteString(std::u16string_view section, std::u16string_view key, std::u16string_view value,
                     const std::wstring& strPath) {
+  const std::string strFile = Utf8FromWide(strPath);
   std::string bytes;
-  const FileOpenResult result = ReadWholeFile(strPath, true, &bytes);
+  const FileOpenResult result = ReadWholeFile(strFile, true, &bytes);
   if (result == FileOpenResult::kFailed) return false;
   CIniDocument doc = result == FileOpenResult::kOk ? CIniDocument::Parse(bytes) : CIniDocument();
   if (!doc.SetValue(UpToZero(section), UpToZero(key), UpToZero(value))) return true;
-  return WriteWholeFile(strPath, doc.Serialize());
+  return WriteWholeFile(strFile, doc.Serialize());
 }
 
 }  // namespace vantor

@@ -1,6 +1,7 @@
 #include "app/ProgramFolder.h"
 
 #include "platform/Paths.h"
+#include "platform/Text.h"
 
 namespace vantor {
 
@@ -9,6 +10,6 @@ std::wstring ProgramFolderFromPath(const std::wstring& strModulePath) {
   return nSep == std::wstring::npos ? std::wstring() : strModulePath.substr(0, nSep + 1);
 }
 
-std::wstring GetProgramFolder() { return ProgramFolderFromPath(GetProgramPath()); }
+std::wstring GetProgramFolder() { return ProgramFolderFromPath(WideFromUtf8(GetProgramPath())); }
 
 }  // namespace vantor

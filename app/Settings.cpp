@@ -3,13 +3,14 @@
 #include "app/Globals.h"
 #include "app/Ini.h"
 #include "platform/Paths.h"
+#include "platform/Text.h"
 
 namespace vantor {
 
 std::wstring DefaultOutputFolder() {
   // The whole current directory, however long; a directory that would not fit a fixed
   // buffer must not turn into an unrelated folder.
-  return GetCurrentDir() + L"\\output";
+  return WideFromUtf8(GetCurrentDir()) + L"\\output";
 }
 
 void CSettings::LoadConfig(const std::wstring& strPath) {

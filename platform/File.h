@@ -1,9 +1,12 @@
 // Files opened for writing, with 64-bit positions, extension and truncation, and the
 // name of the file system that holds a path.
 //
-// Paths are UTF-8 everywhere in portable code. The Windows side converts them to UTF-16
-// and calls the wide API, so names outside the ANSI code page work; the POSIX side passes
-// the bytes through unchanged.
+// The path convention of the whole platform seam (this header, Paths.h, Folders.h,
+// Module.h): paths are UTF-8 std::string. Code that holds wide paths (the Windows-only
+// code, the settings) converts them once with Utf8FromWide (platform/Text.h) where it
+// hands them over. The Windows side converts them to UTF-16 and calls the wide API, so
+// names outside the ANSI code page work; the POSIX side passes the bytes through
+// unchanged (Paths.h and Folders.h also read a backslash as a separator there).
 #pragma once
 #include <cstdint>
 #include <memory>

@@ -7,13 +7,11 @@
 
 namespace vantor {
 
-bool FolderExists(const std::wstring& strPath) {
+bool FolderExists(const std::string& strPath) {
   struct stat st;
   return stat(NativePath(strPath).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CreateFolder(const std::wstring& strPath) {
-  return mkdir(NativePath(strPath).c_str(), 0777) == 0;
-}
+bool CreateFolder(const std::string& strPath) { return mkdir(NativePath(strPath).c_str(), 0777) == 0; }
 
 }  // namespace vantor

@@ -1,10 +1,10 @@
-// How wide Windows-style paths reach the POSIX file system: UTF-8, every backslash a
-// folder separator.
+// How the seam's Windows-style paths reach the POSIX file system: the UTF-8 bytes
+// unchanged, every backslash a folder separator.
 #pragma once
 #include <string>
 
 namespace vantor {
 
-std::string NativePath(const std::wstring& strPath);
+std::string NativePath(const std::string& strPath);
 
 }  // namespace vantor

@@ -7,6 +7,7 @@
 #include "app/FolderTree.h"
 #include "app/SystemVersion.h"
 #include "platform/Folders.h"
+#include "platform/Text.h"
 #include "tests/app/TestFiles.h"
 
 namespace vantor {
@@ -17,11 +18,11 @@ using test::CTempDir;
 TEST(app_FolderTree, CreatesEveryMissingParent) {
   CTempDir dir;
   const std::wstring strDeep = dir.File(L"a\\b\\c");
-  ASSERT_FALSE(FolderExists(dir.File(L"a")));
+  ASSERT_FALSE(FolderExists(Utf8FromWide(dir.File(L"a"))));
   EXPECT_TRUE(CreateFolderTree(strDeep));
-  EXPECT_TRUE(FolderExists(dir.File(L"a")));
-  EXPECT_TRUE(FolderExists(dir.File(L"a\\b")));
-  EXPECT_TRUE(FolderExists(strDeep));
+  EXPECT_TRUE(FolderExists(Utf8FromWide(dir.File(L"a"))));
+  EXPECT_TRUE(FolderExists(Utf8FromWide(dir.File(L"a\\b"))));
+  EXPECT_TRUE(FolderExists(Utf8FromWide(strDeep)));
   // Existing folders succeed again, with or without a trailing backslash.
   EXPECT_TRUE(CreateFolderTree(strDeep));
   EXPECT_TRUE(CreateFolderTree(strDeep + L"\\"));
@@ -33,7 +34,7 @@ TEST(app_FolderTree, RefusesWhatCannotBeAFolder) {
   EXPECT_FALSE(CreateFolderTree(L"x"));
   // A bare relative name without a backslash is never created.
   EXPECT_FALSE(CreateFolderTree(L"vantor-no-such-folder-name"));
-  EXPECT_FALSE(FolderExists(L"vantor-no-such-folder-name"));
+  EXPECT_FALSE(FolderExists("vantor-no-such-folder-name"));
   // A file in the way of a parent stops the chain.
   test::WriteBytes(dir.File(L"file"), "x");
   EXPECT_FALSE(CreateFolderTree(dir.File(L"file\\sub")));

@@ -7,6 +7,7 @@
 #include "app/Ini.h"
 #include "app/ProgramFolder.h"
 #include "platform/Paths.h"
+#include "platform/Text.h"
 #include "tests/app/TestFiles.h"
 
 namespace vantor {
@@ -145,7 +146,7 @@ TEST(app_IniPath, RelativeToTheCurrentDirectoryWhenAskedTo) {
 }
 
 TEST(app_IniPath, DefaultsToTheProgramNameWithIniExtension) {
-  const std::wstring strProgram = GetProgramPath();
+  const std::wstring strProgram = WideFromUtf8(GetProgramPath());
   const std::size_t nSep = strProgram.find_last_of(L"\\/");
   std::wstring strTitle = strProgram.substr(nSep + 1);
   const std::size_t nDot = strTitle.rfind(L'.');

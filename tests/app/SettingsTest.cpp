@@ -7,6 +7,7 @@
 #include "app/Globals.h"
 #include "app/Settings.h"
 #include "platform/Paths.h"
+#include "platform/Text.h"
 #include "tests/app/TestFiles.h"
 
 namespace vantor {
@@ -49,14 +50,14 @@ TEST_F(app_Config, FirstRunWritesEveryKeyWithItsDefault) {
   g_bCaptureDevicePresent = 1;
   CSettings settings;
   settings.LoadConfig(m_strConfig);
-  EXPECT_EQ(settings.m_strOutPut, GetCurrentDir() + L"\\output");
+  EXPECT_EQ(settings.m_strOutPut, WideFromUtf8(GetCurrentDir()) + L"\\output");
   EXPECT_EQ(ReadBytes(m_strConfig), "<missing>");  // loading creates nothing
   settings.SaveConfig(m_strConfig);
-  EXPECT_EQ(ReadBytes(m_strConfig), FirstRunFile(GetCurrentDir(), 1));
+  EXPECT_EQ(ReadBytes(m_strConfig), FirstRunFile(WideFromUtf8(GetCurrentDir()), 1));
 
   // Saving unchanged settings again leaves the file as it is.
   settings.SaveConfig(m_strConfig);
-  EXPECT_EQ(ReadBytes(m_strConfig), FirstRunFile(GetCurrentDir(), 1));
+  EXPECT_EQ(ReadBytes(m_strConfig), FirstRunFile(WideFromUtf8(GetCurrentDir()), 1));
 }
 
 TEST_F(app_Config, SavedSettingsComeBack) {
@@ -146,7 +147,8 @@ TEST_F(app_Config, HandMadeChangesToUnreadKeysAreOverwritten) {
   settings.SaveConfig(m_strConfig);
   const std::string expected =
       "; my notes\r\n"
-      "[System]\r\nFPS=1\r\nShowTime=1\r\nLanguage=\"English\"\r\nOutPut=\"" + Narrow(GetCurrentDir()) +
+      "[System]\r\nFPS=1\r\nShowTime=1\r\nLanguage=\"English\"\r\nOutPut=\"" +
+      Narrow(WideFromUtf8(GetCurrentDir())) +
       "\\output\"\r\nWndTop=1\r\n"
       "[Video]\r\nZoom=1\r\nFrameRate=\"\"\r\n"
       "[Audio]\r\nUseRec=1\r\nRecDevice=0\r\nRecWin7=0\r\n"
@@ -175,7 +177,7 @@ TEST_F(app_Config, EmptyOutputFolderFallsBackToTheDefault) {
   CSettings settings;
   settings.m_strOutPut = L"D:\\before";
   settings.LoadConfig(m_strConfig);
-  EXPECT_EQ(settings.m_strOutPut, GetCurrentDir() + L"\\output");
+  EXPECT_EQ(settings.m_strOutPut, WideFromUtf8(GetCurrentDir()) + L"\\output");
 }
 
 TEST_F(app_Config, Utf16FileStaysUtf16) {
@@ -202,7 +204,7 @@ TEST_F(app_Config, UnwritableFileLeavesTheSettingsAlone) {
   settings.SaveConfig(strNowhere);
   settings.LoadConfig(strNowhere);
   EXPECT_EQ(settings.m_wKeyRecord, 5u);
-  EXPECT_EQ(settings.m_strOutPut, GetCurrentDir() + L"\\output");
+  EXPECT_EQ(settings.m_strOutPut, WideFromUtf8(GetCurrentDir()) + L"\\output");
 }
 
 }  // namespace

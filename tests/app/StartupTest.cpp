@@ -6,6 +6,7 @@
 #include "app/ProgramFolder.h"
 #include "app/Startup.h"
 #include "platform/Paths.h"
+#include "platform/Text.h"
 #include "tests/app/TestFiles.h"
 
 namespace vantor {
@@ -32,7 +33,7 @@ TEST(app_Startup, ProgramFolderKeepsItsTrailingSeparator) {
 TEST(app_Startup, ProgramFolderIsTheRunningExecutablesFolder) {
   const std::wstring strFolder = GetProgramFolder();
   ASSERT_FALSE(strFolder.empty());
-  EXPECT_EQ(GetProgramPath().substr(0, strFolder.size()), strFolder);
+  EXPECT_EQ(WideFromUtf8(GetProgramPath()).substr(0, strFolder.size()), strFolder);
   EXPECT_TRUE(strFolder.back() == L'\\' || strFolder.back() == L'/');
 }
 

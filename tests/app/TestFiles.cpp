@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/Paths.h"
+#include "platform/Text.h"
 
 namespace vantor::test {
 namespace fs = std::filesystem;
@@ -37,12 +38,12 @@ CCurrentDirScope::~CCurrentDirScope() {
 }
 
 void WriteBytes(const std::wstring& strPath, std::string_view bytes) {
-  if (!WriteWholeFile(strPath, bytes)) throw std::runtime_error("cannot write a test file");
+  if (!WriteWholeFile(Utf8FromWide(strPath), bytes)) throw std::runtime_error("cannot write a test file");
 }
 
 std::string ReadBytes(const std::wstring& strPath) {
   std::string bytes;
-  return ReadWholeFile(strPath, false, &bytes) == FileOpenResult::kOk ? bytes : std::string("<missing>");
+  return ReadWholeFile(Utf8FromWide(strPath), false, &bytes) == FileOpenResult::kOk ? bytes : std::string("<missing>");
 }
 
 std::string Narrow(const std::wstring& str) {

@@ -16,6 +16,7 @@
 
 #include <functional>
 
+#include "base/AreaBorder.h"
 #include "base/CaptureRect.h"
 #include "base/Screen.h"
 
@@ -26,7 +27,7 @@ namespace vantor {
 constexpr COLORREF kBorderGrey = RGB(200, 200, 200);
 constexpr COLORREF kBorderBlue = RGB(36, 107, 185);
 
-class CFlashingWnd {
+class CFlashingWnd : public IAreaBorder {
  public:
   CFlashingWnd();
   CFlashingWnd(const CFlashingWnd&) = delete;
@@ -49,9 +50,11 @@ class CFlashingWnd {
   void MoveArea(int dx, int dy);
   // Who hears of the user's moves (called on the window's thread); empty: nobody.
   // Not while the window may be dragged.
-  void SetMoveListener(std::function<void(const CaptureRect&)> fnMoved) { m_fnMoved = std::move(fnMoved); }
+  void SetMoveListener(std::function<void(const CaptureRect&)> fnMoved) override { m_fnMoved = std::move(fnMoved); }
   // Paints the marks in one colour (nothing for an area without width or height).
   void PaintBorder(COLORREF colour);
+  // Grey during a copy, blue otherwise.
+  void PaintMarks(Marks marks) override { PaintBorder(marks == Marks::kDuringCopy ? kBorderGrey : kBorderBlue); }
 
   void Show();
   void Hide();
@@ -59,8 +62,8 @@ class CFlashingWnd {
   // which may itself be waiting for the caller: the area is taken at once (PaintBorder
   // paints it from then on), the region and the showing follow on the window's thread,
   // in the order posted.
-  void ShowAreaAsync(int nLeft, int nTop, int nWidth, int nHeight);
-  void HideAsync();
+  void ShowAreaAsync(int nLeft, int nTop, int nWidth, int nHeight) override;
+  void HideAsync() override;
 
   HWND get_Hwnd() const { return m_hWnd.load(); }
   CaptureRect get_Area() const;

@@ -6,7 +6,6 @@
 
 #include "app/FolderTree.h"
 #include "app/Settings.h"
-#include "overlays/FlashingWnd.h"
 #include "platform/Text.h"
 #include "platform/win32/MessagePump.h"
 #include "recording/EncoderThread.h"
@@ -18,14 +17,17 @@ namespace vantor {
 
 namespace {
 
+// The border the recordings show (UseBorderWindow); null: none.
+std::atomic<IAreaBorder*> s_pBorder{nullptr};
+
 class CBorderFlash final : public IGrabObserver {
  public:
-  void BeforeCopy() override { Paint(kBorderGrey); }
-  void AfterCopy() override { Paint(kBorderBlue); }
+  void BeforeCopy() override { Paint(IAreaBorder::Marks::kDuringCopy); }
+  void AfterCopy() override { Paint(IAreaBorder::Marks::kIdle); }
 
  private:
-  static void Paint(COLORREF colour) {
-    if (CFlashingWnd* pBorder = g_BorderWnd.load()) pBorder->PaintBorder(colour);
+  static void Paint(IAreaBorder::Marks marks) {
+    if (IAreaBorder* pBorder = s_pBorder.load()) pBorder->PaintMarks(marks);
   }
 };
 
@@ -86,10 +88,10 @@ class CGdiCaptureHost final : public ICaptureHost {
   void StopEncoding() override { g_EncoderThread.Stop(false); }
   void WaitUntilClosed() override { g_EncoderThread.WaitUntilClosed(); }
   void ShowBorder(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight) override {
-    if (CFlashingWnd* pBorder = g_BorderWnd.load()) pBorder->ShowAreaAsync(nLeft, nTop, nWidth, nHeight);
+    if (IAreaBorder* pBorder = s_pBorder.load()) pBorder->ShowAreaAsync(nLeft, nTop, nWidth, nHeight);
   }
   void HideBorder() override {
-    if (CFlashingWnd* pBorder = g_BorderWnd.load()) pBorder->HideAsync();
+    if (IAreaBorder* pBorder = s_pBorder.load()) pBorder->HideAsync();
   }
   std::wstring NameFile(const std::wstring& strFolder) override {
     std::wstring strFixed = strFolder;
@@ -176,12 +178,12 @@ void FinishRecordingAndWait() {
   engine.Shutdown();
 }
 
-void UseBorderWindow(CFlashingWnd* pBorder) {
+void UseBorderWindow(IAreaBorder* pBorder) {
   // The recording thread paints the border it found when it started: a border taken
   // away (to be destroyed) must first see that recording end.
-  if (pBorder != g_BorderWnd.load() && TheGdiRecording().get_Control().IsThreadRunning()) FinishRecordingAndWait();
+  if (pBorder != s_pBorder.load() && TheGdiRecording().get_Control().IsThreadRunning()) FinishRecordingAndWait();
   if (pBorder) pBorder->SetMoveListener(&PublishMovedArea);
-  g_BorderWnd = pBorder;
+  s_pBorder = pBorder;
 }
 
 IGrabObserver& BorderFlash() { return s_BorderFlash; }

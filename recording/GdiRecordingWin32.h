@@ -1,17 +1,16 @@
 // GDI recording in the Windows programs: the program's recording engine on the screen
-// grabber, the encoder thread (g_EncoderThread), the border window (g_BorderWnd) and
-// the sound readers. The rules are those of GdiRecording.h and RecordingEngine.h.
+// grabber, the encoder thread (g_EncoderThread), the border the program hands over
+// (UseBorderWindow) and the sound readers. The rules are those of GdiRecording.h and RecordingEngine.h.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 
+#include "base/AreaBorder.h"
 #include "recording/RecordingEngine.h"
 #include "recording/ScreenGrabber.h"
 
 namespace vantor {
-
-class CFlashingWnd;
 
 // The program's one engine, made on first use (after every process-wide object it
 // drives, so that it ends before them: a recording still running at exit is finished
@@ -26,9 +25,10 @@ bool WaitForRecordingEnd(DWORD nTimeoutMs);
 // file is closed when this returns (window messages are handled meanwhile).
 void FinishRecordingAndWait();
 
-// The border the recordings show (null: none), owned by the caller, who keeps it until
-// every recording has ended: becomes g_BorderWnd, and its moves go to the recording.
-void UseBorderWindow(CFlashingWnd* pBorder);
+// The border the recordings show (null: none), owned by the caller; its moves go to the
+// recording. Taking a border away first waits for a recording that uses it to end, so
+// the caller may destroy it afterwards.
+void UseBorderWindow(IAreaBorder* pBorder);
 // What flashes the border's marks grey around each grab but a recording's first.
 IGrabObserver& BorderFlash();
 

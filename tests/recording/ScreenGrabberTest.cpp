@@ -45,14 +45,14 @@ class recording_ScreenGrabber : public ::testing::Test {
  protected:
   void SetUp() override {
     g_CurrentCursor = nullptr;
-    g_BorderWnd = nullptr;
+    UseBorderWindow(nullptr);
     ReadScreenSize();
     // Out of every area below, over nothing of ours.
     ::SetCursorPos(g_ScreenWidth - 2, g_ScreenHeight - 2);
   }
   void TearDown() override {
     g_CurrentCursor = nullptr;
-    g_BorderWnd = nullptr;
+    UseBorderWindow(nullptr);
     SetFrameAllocatorForTesting(nullptr);
   }
 };
@@ -266,7 +266,7 @@ TEST_F(recording_ScreenGrabber, BorderIsGreyDuringTheCopyAndBlueAfter) {
   ASSERT_TRUE(border.CreateOverScreen());
   border.SetArea(300, 300, 100, 60);  // marks from (292, 292) to (406, 366)
   border.Show();
-  g_BorderWnd = &border;
+  UseBorderWindow(&border);
   border.PaintBorder(RGB(255, 0, 0));
   ASSERT_TRUE(PumpUntil([] { return ScreenPixel(292, 292) == RGB(255, 0, 0); }));
 
@@ -291,7 +291,7 @@ TEST_F(recording_ScreenGrabber, BorderIsGreyDuringTheCopyAndBlueAfter) {
   }
   PumpFor(100);
   EXPECT_EQ(ScreenPixel(292, 292), RGB(255, 0, 0));
-  g_BorderWnd = nullptr;
+  UseBorderWindow(nullptr);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "app/ProgramFolder.h"
 #include "platform/win32/Owners.h"
 #include "recording/GdiRecordingWin32.h"
+#include "ui/Localization.h"
+#include "ui/UpdateCheck.h"
 #include "ui/resource.h"
 
 namespace vantor {
@@ -69,6 +71,8 @@ BOOL CPallumoDlg::OnInitDialog() {
   SetDlgItemTextW(m_hWnd, IDC_TITLE, strTitle.c_str());
 
   SaveConfig(ConfigPath());
+  CheckForUpdate(m_hWnd, m_strLanguage);
+  LocalizeDialog(m_hWnd, IDD_VANTOR_DIALOG);
   return TRUE;
 }
 

@@ -51,9 +51,9 @@ std::string RecordingPathNow(const std::string& strFolder) {
 std::string UniquePath(const std::string& strPath) {
   std::error_code ec;
   if (!std::filesystem::exists(PathFromUtf8(strPath), ec)) return strPath;
-  const std::string strStem = strPath.substr(0, strPath.size() - 4);
   for (int i = 2; i < 1000; ++i) {
-    const std::string strTry = strStem + "-" + std::to_string(i) + ".avi";
+    // The recorder's own rule for the files that follow a first one.
+    const std::string strTry = NumberedPath(strPath, i);
     if (!std::filesystem::exists(PathFromUtf8(strTry), ec)) return strTry;
   }
   return strPath;

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "platform/Paths.h"
+#include "platform/Text.h"
 
 namespace vantor {
 
@@ -30,7 +31,7 @@ class CInternetHandle {
 
 // The user agent: the program's name ("Vantor" for Vantor.exe).
 std::wstring ApplicationName() {
-  std::wstring strName = GetProgramPath();
+  std::wstring strName = WideFromUtf8(GetProgramPath());
   const std::size_t nSep = strName.find_last_of(L"\\/");
   if (nSep != std::wstring::npos) strName.erase(0, nSep + 1);
   const std::size_t nDot = strName.rfind(L'.');

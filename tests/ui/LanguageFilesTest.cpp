@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/IniEngine.h"
-#include "app/TextCodec.h"
+#include "platform/Text.h"
 #include "ui/LanguageText.h"
 
 namespace vantor {

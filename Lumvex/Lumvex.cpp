@@ -5,7 +5,10 @@
 // cannot slow down the system's mouse input the way a slow hook thread can.
 #include "Lumvex/Lumvex.h"
 
+#include <memory>
 #include <new>
+
+#include "platform/win32/Owners.h"
 
 namespace {
 
@@ -80,23 +83,23 @@ void StopReporter(HANDLE hThread, HANDLE hStop) {
 bool InstallOstrel(HWND hWnd, UINT uMsg) {
   if (!hWnd || !IsWindow(hWnd) || uMsg == 0) return false;
 
-  CReportTarget* pTarget = new (std::nothrow) CReportTarget{hWnd, uMsg, nullptr, nullptr};
+  // Until the thread runs, the owners give everything back on a failure.
+  std::unique_ptr<CReportTarget> pTarget(new (std::nothrow) CReportTarget{hWnd, uMsg, nullptr, nullptr});
   if (!pTarget) return false;
-  HANDLE hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  pTarget->hStop = hStop;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ReportThread),
-                     &pTarget->hSelf);
-  HANDLE hThread = nullptr;
-  if (hStop && pTarget->hSelf) {
-    hThread = CreateThread(nullptr, 0, ReportThread, pTarget, 0, nullptr);
-  }
-  if (!hThread) {
-    if (pTarget->hSelf) FreeLibrary(pTarget->hSelf);
-    if (hStop) CloseHandle(hStop);
-    delete pTarget;
-    return false;
-  }
-  // From here on the thread owns pTarget.
+  vantor::CEvent stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  HMODULE hSelf = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ReportThread), &hSelf);
+  vantor::CModuleRef self(hSelf);
+  if (!stop || !self) return false;
+  pTarget->hStop = stop.get();
+  pTarget->hSelf = self.get();
+  HANDLE hThread = CreateThread(nullptr, 0, ReportThread, pTarget.get(), 0, nullptr);
+  if (!hThread) return false;
+  // From here on the thread owns the target and the module reference; the stop event
+  // is the installed reporter's (StopReporter closes it).
+  pTarget.release();
+  self.Detach();
+  HANDLE hStop = stop.Detach();
 
   AcquireSRWLockExclusive(&s_Lock);
   HANDLE hOldThread = s_hThread;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Ostrel/OstrelModule.h"
+#include "platform/win32/Owners.h"
 
 CCOstrelDll sg_Dll;
 COstrelProcStats sg_ProcStats;
@@ -31,15 +32,14 @@ class CExclusive {
 // process cannot be asked, which is normal for protected processes.
 void ProgramFileName(DWORD dwPid, char (&szName)[MAX_PATH]) {
   szName[0] = '\0';
-  HANDLE hProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwPid);
-  if (!hProcess) return;
+  const vantor::CHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwPid));
+  if (!process) return;
   char szPath[MAX_PATH];
   DWORD cchPath = MAX_PATH;
-  if (QueryFullProcessImageNameA(hProcess, 0, szPath, &cchPath)) {
+  if (QueryFullProcessImageNameA(process.get(), 0, szPath, &cchPath)) {
     const char* pszSlash = std::strrchr(szPath, '\\');
     lstrcpynA(szName, pszSlash ? pszSlash + 1 : szPath, MAX_PATH);
   }
-  CloseHandle(hProcess);
 }
 
 }  // namespace

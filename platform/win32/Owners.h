@@ -47,6 +47,11 @@ struct KernelHandleTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { ::CloseHandle(h); }
 };
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::FreeLibrary(h); }
+};
 struct FileHandleTraits {
   using Handle = HANDLE;
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }
@@ -75,6 +80,9 @@ using CEvent = CHandle;
 using CThreadHandle = CHandle;
 // Files from CreateFile: INVALID_HANDLE_VALUE when empty.
 using CFileHandle = CUniqueHandle<FileHandleTraits>;
+// A reference to a module (LoadLibrary, GetModuleHandleEx without the unchanged-count
+// flag), given back with FreeLibrary.
+using CModuleRef = CUniqueHandle<ModuleTraits>;
 // A device context from CreateCompatibleDC.
 using CMemoryDC = CUniqueHandle<MemoryDcTraits>;
 // Bitmaps, brushes, pens, regions: DeleteObject.

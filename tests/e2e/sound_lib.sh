@@ -90,11 +90,13 @@ check_streams() {  # check_streams FILE VIDEO_CODEC SOUND_CODEC FPS [WANT_SECOND
   [ "$declared" = "$read" ] || bad "$(basename "$file"): $read video packets read of $declared declared"
 }
 # The tone in the sound of FILE after its start: its frequency by zero crossings within
-# 1%, and OTHER_HZ at least 30 dB below it in every 50 ms window.
-check_tone() {  # check_tone FILE HZ OTHER_HZ
+# 1%, and OTHER_HZ at least 30 dB below it in every 50 ms window. NOT_BEFORE (seconds of
+# the file) moves the start later: in a paused recording the capture's first moments,
+# which Wine delivers unevenly, can fall on both sides of the pause.
+check_tone() {  # check_tone FILE HZ OTHER_HZ [NOT_BEFORE]
   local file=$1 hz=$2 other=$3 from to measured
   check_players
-  from=$(awk -v s="$(sound_start "$file")" 'BEGIN { print s + 0.2 }')
+  from=$(awk -v s="$(sound_start "$file")" -v n="${4:-0}" 'BEGIN { f = s + 0.2; if (n > f) f = n; print f }')
   to=$(awk -v d="$(video_duration "$file")" 'BEGIN { print d - 0.2 }')
   samples "$file" | tones "$hz,$other" "$from" "$to" >"$work/tones.txt"
   measured=$(awk '$1 == "zc" { if ($2 > 0) printf "%.1f", $3 / $2; else print 0 }' "$work/tones.txt")

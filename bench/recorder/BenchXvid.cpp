@@ -13,30 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/ProcessTimes.h"
 #include "cli/TestPattern.h"
 #include "media/XvidApi.h"
 #include "media/XvidLibrary.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
-namespace {
-
-double CpuSeconds() {
-#if defined(_WIN32)
-  FILETIME ftCreate, ftExit, ftKernel, ftUser;
-  if (!::GetProcessTimes(::GetCurrentProcess(), &ftCreate, &ftExit, &ftKernel, &ftUser)) return 0;
-  auto seconds = [](const FILETIME& ft) {
-    return static_cast<double>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 1e7;
-  };
-  return seconds(ftKernel) + seconds(ftUser);
-#else
-  return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-#endif
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   int nWidth = 1280, nHeight = 720, nFrames = 300;
@@ -88,11 +68,11 @@ int main(int argc, char** argv) {
     frame.length = -1;
     xvid::EncStats stats{};
     stats.version = xvid::kVersion;
-    const double dCpu0 = CpuSeconds();
+    const double dCpu0 = ProcessCpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
     const int n = xv.pfnEncore(create.handle, xvid::kEncEncode, &frame, &stats);
     dSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    dCpu += CpuSeconds() - dCpu0;
+    dCpu += ProcessCpuSeconds() - dCpu0;
     if (n > 0) nBytes += n;
   }
   xv.pfnEncore(create.handle, xvid::kEncDestroy, nullptr, nullptr);

@@ -2,12 +2,16 @@
 
 #include <commctrl.h>
 
+#include "Lumvex/Lumvex.h"
 #include "Ostrel/Ostrel.h"
 #include "app/FolderTree.h"
 #include "app/Globals.h"
 #include "app/ProgramFolder.h"
 #include "platform/win32/Owners.h"
+#include "overlays/FlashingWnd.h"
 #include "recording/GdiRecordingWin32.h"
+#include "recording/RecordingSettings.h"
+#include "recording/ScreenGrabber.h"
 #include "ui/Localization.h"
 #include "ui/UpdateCheck.h"
 #include "ui/resource.h"
@@ -26,6 +30,7 @@ constexpr DWORD kHelperQuitGraceMs = 3000;
 
 CPallumoDlg::CPallumoDlg() : CDialogBase(IDD_VANTOR_DIALOG) {
   m_hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+  m_uSaveCursorMsg = RegisterWindowMessageW(L"WM_USER_SAVECURSOR_MSG");
 }
 
 CPallumoDlg::~CPallumoDlg() = default;
@@ -38,12 +43,16 @@ std::wstring CPallumoDlg::ConfigPath() const { return GetProgramFolder() + L"Con
 
 void CPallumoDlg::StartHookLibrary() {
   sg_Dll.InitDll();
+  RefreshHookLibrary();
+  InitCommonControls();
+}
+
+void CPallumoDlg::RefreshHookLibrary() {
   g_OstrelConfig.ReadIniFile();
   g_OstrelConfig.FixCaptureDir();
   sg_Config.CopyConfig(g_OstrelConfig);
   LoadStringA(GetModuleHandleW(nullptr), IDS_WELCOME, sg_ProcStats.m_szWelcome,
               sizeof(sg_ProcStats.m_szWelcome) - 1);
-  InitCommonControls();
 }
 
 BOOL CPallumoDlg::OnInitDialog() {
@@ -69,21 +78,45 @@ BOOL CPallumoDlg::OnInitDialog() {
   const std::wstring strTitle = TitleForLanguage(m_strLanguage);
   SetWindowTextW(m_hWnd, strTitle.c_str());
   SetDlgItemTextW(m_hWnd, IDC_TITLE, strTitle.c_str());
+  AddTrayIcon(strTitle);
+  RegisterHotKeys(false);
+
+  // Until the video page exists: every start records the whole screen, as its
+  // full-screen box does.
+  g_CaptureRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
 
   SaveConfig(ConfigPath());
   CheckForUpdate(m_hWnd, m_strLanguage);
+  CreateBorderWindow();
   LocalizeDialog(m_hWnd, IDD_VANTOR_DIALOG);
   return TRUE;
 }
 
 void CPallumoDlg::OnCommand(WORD wId, WORD wCode, HWND hControl) {
+  // Buttons send BN_CLICKED (0), menu entries 0 as well.
   if (wCode != BN_CLICKED) return;
   switch (wId) {
+    case IDC_RECORD:
+      OnRecord();
+      break;
+    case IDC_PAUSE:
+      OnPause();
+      break;
+    case IDC_STOP:
+      OnStop();
+      break;
+    case IDC_HELP_BUTTON:
+      OnHelp();
+      break;
     case IDC_CLOSE_BUTTON:
+    case ID_TRAY_QUIT:
       PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
       break;
     case IDC_HIDE_BUTTON:
       PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+      break;
+    case ID_MAXIMIZE:
+      PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
       break;
     case IDCANCEL:  // Escape closes the program the same way as its close button.
       PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
@@ -96,12 +129,13 @@ void CPallumoDlg::OnCommand(WORD wId, WORD wCode, HWND hControl) {
 bool CPallumoDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pResult) {
   switch (uMsg) {
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == SC_MINIMIZE) {
-        ShowWindow(m_hWnd, SW_HIDE);
-        *pResult = TRUE;
-        return true;
-      }
-      return false;
+      if (!OnSysCommand(wParam)) return false;
+      *pResult = TRUE;
+      return true;
+    case WM_HOTKEY:
+      OnHotKey(static_cast<int>(wParam));
+      *pResult = TRUE;
+      return true;
     case WM_LBUTTONDOWN:
       // Any free point of the surface drags the window.
       PostMessageW(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, lParam);
@@ -123,6 +157,23 @@ bool CPallumoDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pR
         *pResult = TRUE;
         return true;
       }
+      if (uMsg == WM_USER_TRAY_MSG) {
+        OnTrayNotify(lParam);
+        SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, 0);
+        *pResult = TRUE;
+        return true;
+      }
+      if (uMsg == m_uSaveCursorMsg && m_uSaveCursorMsg != 0) {
+        g_CurrentCursor.store(reinterpret_cast<HCURSOR>(wParam));
+        SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, 0);
+        *pResult = TRUE;
+        return true;
+      }
+      if (uMsg == WM_USER_TEST_CAPTURE_MODE) {
+        m_bDirectXMode = wParam ? 1 : 0;
+        *pResult = TRUE;
+        return true;
+      }
       return false;
   }
 }
@@ -141,6 +192,7 @@ void CPallumoDlg::ApplySettings() {
       nFolderEnd == std::wstring::npos ? std::wstring() : g_strLanguageFile.substr(0, nFolderEnd + 1);
   g_strLanguageFile = strLanguageFolder + m_strLanguage + L".ini";
   CreateFolderTree(m_strOutPut);
+  RegisterHotKeys(true);
   SaveConfig(ConfigPath());
 }
 
@@ -150,11 +202,15 @@ void CPallumoDlg::OnClose() {
   FinishRecordingAndWait();
   if (g_bWow64) WriteHelperCommand("quit\r\n");
   sg_Dll.DestroyDll();
+  RemoveTrayIcon();
   ApplySettings();
   EndDialog(m_hWnd, IDCANCEL);
 }
 
 void CPallumoDlg::OnDestroy() {
+  DestroyBorderWindow();
+  UnregisterHotKeys();
+  UninstallOstrel(m_hCursorReportWnd);
   if (g_bWow64 && m_nHelperPid != -1) {
     if (const CHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, static_cast<DWORD>(m_nHelperPid))); process) {
       // "quit" first, while the helper can still read it and stop its hook library;

@@ -4,12 +4,15 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "app/Settings.h"
 #include "ui/DialogBase.h"
 
 namespace vantor {
+
+class CFlashingWnd;
 
 class CPallumoDlg : public CDialogBase, public CSettings {
  public:
@@ -22,6 +25,16 @@ class CPallumoDlg : public CDialogBase, public CSettings {
 
   // The window title for a language name.
   static std::wstring TitleForLanguage(const std::wstring& strLanguage);
+
+  // The recording commands, from the buttons, the tray menu and the hotkeys. In
+  // DirectX mode they only raise the hook library's command bits; in GDI mode they
+  // drive the program's own recording (TheGdiRecording()).
+  void OnRecord();
+  void OnPause();
+  void OnStop();
+  void OnHelp();
+  // DirectX mode (the video page's choice; the mode every start begins in).
+  bool IsDirectXMode() const { return m_bDirectXMode != 0; }
 
   // Link to the 64-bit helper: pipe ends and process id (-1: none started).
   HANDLE m_hHelperStdinRead = nullptr;
@@ -39,15 +52,46 @@ class CPallumoDlg : public CDialogBase, public CSettings {
 
  private:
   void StartHookLibrary();
+  void RefreshHookLibrary();
+  bool OnSysCommand(WPARAM wCommand);
+  void OnHotKey(int nId);
+  void OnTrayNotify(LPARAM lMouseMessage);
+  void ShowTrayMenu();
+  // Registers the three hotkey words, each under its pair of ids; bAgain first
+  // unregisters what an earlier call registered.
+  void RegisterHotKeys(bool bAgain);
+  void UnregisterHotKeys();
+  void AddTrayIcon(const std::wstring& strTip);
+  void RemoveTrayIcon();
+  void CreateBorderWindow();
+  void DestroyBorderWindow();
+  // The texts the Record command reads from the video page.
+  std::wstring FrameRateText() const;
+  std::wstring OutputFolderText() const;
   void WriteHelperCommand(const char* pszLine);
   std::wstring ConfigPath() const;
 
   HICON m_hIcon = nullptr;
+
+  // The video page's capture mode until that page exists; tests switch it with
+  // WM_USER_TEST_CAPTURE_MODE.
+  BYTE m_bDirectXMode = 1;
+  // The window the cursor reporter reports to, set by the first GDI Record.
+  HWND m_hCursorReportWnd = nullptr;
+  UINT m_uSaveCursorMsg = 0;
+  bool m_bTrayIconAdded = false;
+  // The recording border (created at start, shown by the recordings).
+  std::unique_ptr<CFlashingWnd> m_pBorderWnd;
 };
 
 // Sent by the option pages to apply and save the settings.
 constexpr UINT WM_USER_APPLY_MSG = WM_USER + 260;
 // The tray icon's callback message.
 constexpr UINT WM_USER_TRAY_MSG = WM_USER + 256;
+// For the tests, until the video page's mode buttons exist: wParam 0 chooses GDI mode,
+// 1 DirectX mode. Not a setting: nothing stores it.
+constexpr UINT WM_USER_TEST_CAPTURE_MODE = WM_USER + 300;
+// The tray icon's id.
+constexpr UINT kTrayIconId = 128;
 
 }  // namespace vantor

@@ -3,9 +3,9 @@
 # a user does (WM_CLOSE), and checks what it leaves: the first-run Config.ini byte for
 # byte, the output folder in the current directory, and the window title for the
 # configured language.
-#   vantor_first_run.sh SOURCE_DIR VANTOR_EXE OSTREL_DLL
+#   vantor_first_run.sh SOURCE_DIR VANTOR_EXE OSTREL_DLL LUMVEX_DLL
 set -euo pipefail
-src=$1 exe=$2 dll=$3
+src=$1 exe=$2 dll=$3 lumvex=$4
 bench=$src/tools/winebench
 $bench can-run-32bit || { od -An -tx2 -j$(( $(od -An -tu4 -j60 -N4 "$exe") + 4 )) -N2 "$exe" | grep -q 8664 || exit 77; }
 
@@ -13,7 +13,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prog=$work/prog
 mkdir -p "$prog/Language" "$work/cwd"
-cp "$exe" "$dll" "$prog/"
+cp "$exe" "$dll" "$lumvex" "$prog/"
 cp "$src"/Language/*.ini "$prog/Language/"
 eval "$($bench env)"
 # The start-up update check goes to a proxy that refuses at once, never to the network.

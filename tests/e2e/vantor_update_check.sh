@@ -5,9 +5,9 @@
 # the question box for a newer version (English or Chinese) answered with the keyboard,
 # none for the current one, and a server that never answers costing only the bounded
 # time-out before the main window shows.
-#   vantor_update_check.sh SOURCE_DIR VANTOR_EXE OSTREL_DLL
+#   vantor_update_check.sh SOURCE_DIR VANTOR_EXE OSTREL_DLL LUMVEX_DLL
 set -euo pipefail
-src=$1 exe=$2 dll=$3
+src=$1 exe=$2 dll=$3 lumvex=$4
 bench=$src/tools/winebench
 $bench can-run-32bit || { od -An -tx2 -j$(( $(od -An -tu4 -j60 -N4 "$exe") + 4 )) -N2 "$exe" | grep -q 8664 || exit 77; }
 
@@ -26,7 +26,7 @@ cleanup() {
 trap cleanup EXIT
 prog=$work/prog
 mkdir -p "$prog/Language" "$work/cwd"
-cp "$exe" "$dll" "$prog/"
+cp "$exe" "$dll" "$lumvex" "$prog/"
 cp "$src"/Language/*.ini "$prog/Language/"
 eval "$($bench env)"
 

@@ -24,6 +24,7 @@ struct RecOutcome {
   // frame, and the time from the first grab to the end of the last.
   std::uint32_t nGrabs = 0;
   std::uint32_t nSkipped = 0;
+  std::uint32_t nRepeated = 0;  // places in the file that repeat the frame before them (late grabs)
   double dLoopSeconds = 0;
 };
 

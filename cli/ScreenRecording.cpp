@@ -221,6 +221,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   outcome.nFrames = g_EncoderThread.get_FramesEncoded();
   outcome.nGrabs = capture.nGrabs;
   outcome.nSkipped = capture.nSkipped;
+  outcome.nRepeated = capture.nRepeated;
   outcome.dLoopSeconds = capture.nLoopMs / 1000.0;
   if (!capture.bStarted) {
     outcome.strError = capture.strError.empty() ? "the recording could not start" : capture.strError;

@@ -83,10 +83,13 @@ int Run(const std::vector<std::string>& args) {
                   outcome.dSeconds > 0 ? outcome.nFrames / outcome.dSeconds : 0.0, outcome.dCpuSeconds);
     Print(stderr, szLine);
     if (options.strSource == "screen") {
-      // The capture loop's own figures: grabs made, grabs that gave no frame, and the
-      // grab rate over the loop's running time (pauses included).
-      std::snprintf(szLine, sizeof szLine, "capture: grabs=%u skipped=%u loop_seconds=%.3f grab_rate=%.2f\n",
+      // The capture loop's own figures: grabs made, grabs that gave no frame, places that
+      // repeat the frame before them (frames due while a grab was late), and the grab
+      // rate over the loop's running time (pauses included).
+      std::snprintf(szLine, sizeof szLine,
+                    "capture: grabs=%u skipped=%u repeated=%u loop_seconds=%.3f grab_rate=%.2f\n",
                     static_cast<unsigned>(outcome.nGrabs), static_cast<unsigned>(outcome.nSkipped),
+                    static_cast<unsigned>(outcome.nRepeated),
                     outcome.dLoopSeconds, outcome.dLoopSeconds > 0 ? outcome.nGrabs / outcome.dLoopSeconds : 0.0);
       Print(stderr, szLine);
     }

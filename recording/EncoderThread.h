@@ -63,6 +63,8 @@ class CEncoderThread {
 
   // Recording thread: hands over one frame (g_FrameBytes bytes of bottom-up rows).
   void PutFrame(const void* pBits) { m_Buffer.PutFrame(pBits, m_Pending); }
+  // The newest frame counts nSlots more times.
+  void RepeatFrame(std::uint32_t nSlots) { m_Buffer.Repeat(nSlots, m_Pending); }
   // Waits until every frame handed over so far is encoded (or the recording stops).
   bool WaitUntilEncoded() { return m_Buffer.WaitUntilDrained(m_Pending, m_Recording, m_bStop); }
 

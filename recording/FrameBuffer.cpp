@@ -54,6 +54,15 @@ void CFrameBuffer::PutFrame(const void* pBits, CPendingCounter& pending) {
   Publish(pending);
 }
 
+void CFrameBuffer::Repeat(std::uint32_t nSlots, CPendingCounter& pending) {
+  if (nSlots == 0) return;
+  {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    for (std::uint32_t i = 0; i < nSlots; ++i) pending.Inc();
+  }
+  m_Changed.notify_all();
+}
+
 bool CFrameBuffer::WaitForFrame(const CPendingCounter& pending, const std::atomic<std::int32_t>& recording,
                                 const std::atomic<bool>& bStop) {
   std::unique_lock<std::mutex> lock(m_Lock);

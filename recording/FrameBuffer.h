@@ -41,6 +41,8 @@ class CFrameBuffer {
   void Publish(CPendingCounter& pending);
   // Copies get_FrameBytes() bytes of pBits and publishes them.
   void PutFrame(const void* pBits, CPendingCounter& pending);
+  // Counts the newest frame nSlots more times: the encoder writes it again for each.
+  void Repeat(std::uint32_t nSlots, CPendingCounter& pending);
 
   // Encoder thread: waits until a frame is pending, or the recording flag is cleared,
   // or bStop is set (the encoder thread's own stop, which a new recording setting the

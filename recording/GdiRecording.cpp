@@ -1,5 +1,6 @@
 #include "recording/GdiRecording.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <system_error>
@@ -197,20 +198,25 @@ class CFrameSchedule {
     m_nAnchor = nNow;
     m_nFrame = 0;
   }
-  // After frame k's grab, at nNow: how long to wait for frame k + 1 (0: grab at once).
-  // A grab more than a whole interval late starts a new run from now: the frames it
-  // missed are not made up by grabbing faster than the rate.
-  std::uint32_t WaitForNext(std::uint32_t nNow) {
+  // After frame k's grab, at nNow: how long to wait for the next grab (0: at once).
+  // A late grab is taken at once for the latest frame already due; the frames due
+  // before it that had no grab are counted in *pMissed. They are never made up by
+  // grabbing faster than the rate: the frame before them stands in for them, so that
+  // the file still plays as long as the recording ran.
+  std::uint32_t WaitForNext(std::uint32_t nNow, std::uint32_t* pMissed) {
+    *pMissed = 0;
     const std::int32_t nUntilNext = static_cast<std::int32_t>(Due(m_nFrame + 1) - nNow);
     if (nUntilNext > 0) {
       ++m_nFrame;
       return static_cast<std::uint32_t>(nUntilNext);
     }
-    if (static_cast<std::int32_t>(Due(m_nFrame + 2) - nNow) <= 0) {
-      Anchor(nNow);
-    } else {
-      ++m_nFrame;
-    }
+    // The latest frame due by now: the one grabbed next.
+    const std::uint64_t nElapsed = static_cast<std::uint32_t>(nNow - m_nAnchor);
+    std::uint64_t nLatest = std::max<std::uint64_t>(m_nFrame + 1, nElapsed * m_nFps / 1000u);
+    while (static_cast<std::int32_t>(Due(nLatest + 1) - nNow) <= 0) ++nLatest;
+    while (nLatest > m_nFrame + 1 && static_cast<std::int32_t>(Due(nLatest) - nNow) > 0) --nLatest;
+    *pMissed = static_cast<std::uint32_t>(std::min<std::uint64_t>(nLatest - m_nFrame - 1, 0xFFFFFFFFu));
+    m_nFrame = nLatest;
     return 0;
   }
 
@@ -264,7 +270,12 @@ void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_
     outcome.nLoopMs = host.NowMs() - nLoopStart;
 
     // The next grab at its deadline; a late one starts at once (see CFrameSchedule).
-    const std::uint32_t nWait = schedule.WaitForNext(host.NowMs());
+    std::uint32_t nMissed = 0;
+    const std::uint32_t nWait = schedule.WaitForNext(host.NowMs(), &nMissed);
+    if (nMissed > 0 && outcome.nGrabs > 0) {
+      host.RepeatFrame(nMissed);
+      outcome.nRepeated += nMissed;
+    }
     if (nWait > 0 && control.IsActive(nRun)) host.SleepMs(nWait);
   }
 }

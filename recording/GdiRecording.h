@@ -99,6 +99,9 @@ class ICaptureHost {
                                std::string* pError) = 0;
   // Hands the pixel rows of one frame to the encoder (the first frame's image size).
   virtual void PutFrame(const std::uint8_t* pBits) = 0;
+  // The frame last handed over takes nSlots more places in the file: the frames that
+  // fell due while a grab took too long, so that the file keeps the time it ran.
+  virtual void RepeatFrame(std::uint32_t nSlots) = 0;
   // The end of the recording. bDrain: let the encoder write every frame handed over
   // and close the file before returning; otherwise the Stop command has already told
   // the encoder thread, which closes the file on its own. False when the file could not
@@ -133,6 +136,7 @@ struct CaptureOutcome {
   std::wstring strFileName;
   std::uint32_t nGrabs = 0;   // frames handed to the encoder
   std::uint32_t nSkipped = 0;  // grabs that gave no frame (nothing was handed over)
+  std::uint32_t nRepeated = 0;  // places in the file that repeat the frame before them
   std::uint32_t nIntervalMs = 0;
   std::uint32_t nLoopMs = 0;   // from the first grab of the loop to the end of the last
 };

@@ -73,6 +73,7 @@ class CGdiCaptureHost final : public ICaptureHost {
     return nResult;
   }
   void PutFrame(const std::uint8_t* pBits) override { g_EncoderThread.PutFrame(pBits); }
+  void RepeatFrame(std::uint32_t nSlots) override { g_EncoderThread.RepeatFrame(nSlots); }
   bool EndEncoding(bool bDrain) override {
     if (!bDrain) {
       // The Stop command has told the encoder thread; the sound has stopped, so the

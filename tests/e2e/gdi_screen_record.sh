@@ -94,17 +94,20 @@ finish_rec() {
   esac
   [ -f "$file" ] || { bad "$name: no file at $file"; return 1; }
   grabs=$(sed -n 's/^capture: grabs=\([0-9]*\).*/\1/p' "$work/$name.err")
+  repeated=$(sed -n 's/^capture: .*repeated=\([0-9]*\).*/\1/p' "$work/$name.err")
   say "$name: $(grep -E '^(stats|capture):' "$work/$name.err" | tr '\n' ' ')"
 }
 # ffprobe accepts the file: Xvid video of the area's size at the rate asked for, as many
-# frames as grabs. Decodes the frames into NAME.bgr.
+# frames as grabs and places repeated for grabs that came late. Decodes the frames into
+# NAME.bgr.
 probe() {
   local name=$1 fps=$2 info frames
   info=$("$ffprobe" -v error -select_streams v -show_entries stream=codec_name,width,height,r_frame_rate -of csv=p=0 "$file" 2>&1)
   [ "$info" = "mpeg4,$W,$H,$fps/1" ] || bad "$name: video stream '$info', wanted mpeg4,$W,$H,$fps/1"
   frames=$("$ffprobe" -v error -count_frames -select_streams v -show_entries stream=nb_read_frames -of csv=p=0 "$file")
-  say "$name: ffprobe counts $frames frames, the loop grabbed $grabs"
-  [ -n "$grabs" ] && [ "$frames" = "$grabs" ] || bad "$name: $frames frames in the file, $grabs grabbed"
+  say "$name: ffprobe counts $frames frames, the loop grabbed $grabs and repeated $repeated"
+  [ -n "$grabs" ] && [ -n "$repeated" ] && [ "$frames" = $((grabs + repeated)) ] ||
+    bad "$name: $frames frames in the file, $grabs grabbed and $repeated repeated"
   "$ffmpeg" -v error -i "$file" -f rawvideo -pix_fmt bgr24 -y "$work/$name.bgr" || bad "$name: ffmpeg cannot decode it"
 }
 check_frames() {

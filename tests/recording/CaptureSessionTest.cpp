@@ -100,7 +100,9 @@ TEST_F(recording_CaptureSession, FrameRateBelowOneRecordsNothing) {
   }
 }
 
-TEST_F(recording_CaptureSession, LateFrameIsNeitherMadeUpNorSkipped) {
+// Grabs slower than the rate are never hurried to make up what they missed; the frame
+// before a missed one takes its place, so that the file still lasts as long as it ran.
+TEST_F(recording_CaptureSession, LateGrabsAreNotMadeUpButTheirFramesKeepTheirPlaces) {
   CaptureRun run;
   run.host.nGrabCostMs = 50;  // longer than the 33 ms interval
   run.host.fnOnGrab = [&](int n) {
@@ -110,6 +112,27 @@ TEST_F(recording_CaptureSession, LateFrameIsNeitherMadeUpNorSkipped) {
   EXPECT_TRUE(run.host.sleeps.empty()) << "the next grab starts at once";
   EXPECT_EQ(run.outcome.nGrabs, 4u);
   EXPECT_EQ(run.host.handedOver, (std::vector<int>{0, 1, 2, 3}));
+  // Grabs at 0, 50, 100 and 150 ms for the frames due at 0, 33, 100 and 133 ms: the ones
+  // due at 66 and 166 ms had no grab of their own. Six places for the 200 ms it ran.
+  EXPECT_EQ(run.host.repeats, (std::vector<std::uint32_t>{1, 1}));
+  EXPECT_EQ(run.outcome.nRepeated, 2u);
+}
+
+// A grab held up for a long moment (a busy machine) still leaves one place per frame due.
+TEST_F(recording_CaptureSession, AStallKeepsEveryFramePlaceOfItsTime) {
+  CaptureRun run;
+  run.host.fnOnGrab = [&](int n) {
+    if (n == 2) run.host.nNow += 1000;  // the second grab of the loop takes a second more
+    if (n == 4) run.control.Stop();
+  };
+  run.Record(0, 0, 8, 8, 25);
+  ASSERT_EQ(run.host.repeats.size(), 1u);
+  // 40 ms frames: about 25 fell due during the stalled second. The grab after it takes
+  // the latest of them; the frame before the stall stands in for the others.
+  EXPECT_EQ(run.outcome.nGrabs, 5u);
+  EXPECT_EQ(run.outcome.nRepeated, run.host.repeats[0]);
+  EXPECT_GE(run.host.repeats[0], 24u);
+  EXPECT_LE(run.host.repeats[0], 25u);
 }
 
 TEST_F(recording_CaptureSession, ClockWrapDoesNotUpsetThePacing) {

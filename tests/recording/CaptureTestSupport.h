@@ -45,6 +45,7 @@ class CFakeCaptureHost : public ICaptureHost {
   std::vector<std::string> log;
   std::vector<Grab> grabs;          // loop grabs only
   std::vector<int> handedOver;      // grab number of each frame given to PutFrame
+  std::vector<std::uint32_t> repeats;  // each RepeatFrame's count
   std::vector<std::uint32_t> sleeps;  // every sleep, pause polls included
   BitmapInfoHeader beganWith{};
   WaveFormatBlock audioFormat;  // as BeginEncoding got it, whole
@@ -100,6 +101,7 @@ class CFakeCaptureHost : public ICaptureHost {
     if (nBeginResult != kOk) *pError = "no file for you";
     return nBeginResult;
   }
+  void RepeatFrame(std::uint32_t nSlots) override { repeats.push_back(nSlots); }
   void PutFrame(const std::uint8_t* pBits) override {
     handedOver.push_back(pBits[0]);
     log.push_back("put " + std::to_string(pBits[0]));

@@ -7,8 +7,9 @@
 #include "app/FolderTree.h"
 #include "app/Globals.h"
 #include "app/ProgramFolder.h"
-#include "platform/win32/Owners.h"
 #include "overlays/FlashingWnd.h"
+#include "overlays/RegionWindow.h"
+#include "platform/win32/Owners.h"
 #include "recording/GdiRecordingWin32.h"
 #include "recording/RecordingSettings.h"
 #include "recording/ScreenGrabber.h"
@@ -87,6 +88,7 @@ BOOL CPallumoDlg::OnInitDialog() {
 
   SaveConfig(ConfigPath());
   CheckForUpdate(m_hWnd, m_strLanguage);
+  CreateRegionWindow();
   CreateBorderWindow();
   LocalizeDialog(m_hWnd, IDD_VANTOR_DIALOG);
   return TRUE;

@@ -166,7 +166,7 @@ int CreateRegionWindow() {
   wc.hInstance = hInstance;
   wc.hIcon = ::LoadIconW(hInstance, L"QIRVAX");
   wc.hCursor = ::LoadCursorW(nullptr, IDC_CROSS);
-  wc.hbrBackground = nullptr;  // the desktop must stay visible under it
+  wc.hbrBackground = nullptr;  // its content is the still of the screen alone
   wc.lpszClassName = kRegionClassName;
   if (!::RegisterClassW(&wc)) return 0;
 
@@ -190,7 +190,16 @@ LRESULT CALLBACK RegionWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPara
     case WM_ERASEBKGND:
       return TRUE;  // the snapshot covers everything
     case WM_PAINT:
+      // Whatever covered part of the window took some of the frame and label with it:
+      // both are taken away whole, the still is painted where needed, and both are drawn
+      // afresh, so that the next erase inverts exactly what is on the screen.
+      if (g_Dragging) {
+        if (const CRegionDC dc(hWnd); dc) DrawRegionFrame(dc.get(), g_DragRect, 0);
+      }
       PaintScreenSnapshot(hWnd);
+      if (g_Dragging) {
+        if (const CRegionDC dc(hWnd); dc) DrawRegionFrame(dc.get(), g_DragRect, 1);
+      }
       return 0;
     case WM_LBUTTONDOWN:
       BeginRegionDrag(CursorPoint());
@@ -219,6 +228,13 @@ LRESULT CALLBACK RegionWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPara
         ::ShowWindow(hWnd, SW_HIDE);
       }
       break;
+    case WM_CLOSE:
+      // Alt+F4 during a selection cancels it as Esc does. The default would destroy
+      // the window, and the region button would show nothing for the rest of the run.
+      EndSelection(hWnd);
+      CancelRegionDrag();
+      ::ShowWindow(hWnd, SW_HIDE);
+      return 0;
     default:
       break;
   }

@@ -8,6 +8,7 @@
 //   ready
 //   shown                                  (after "show": the window is on the screen)
 //   hidden capture=L,T,R,B                 (the selection ended: g_CaptureRect)
+//   repainted                              (after "repaint": the whole window painted again)
 //
 // --capture L,T,R,B sets the recording area beforehand; --backdrop L,T,W,H first shows
 // a window with a many-coloured picture under everything, so that inverted and restored
@@ -34,7 +35,7 @@ namespace {
 using namespace vantor;
 
 constexpr UINT kMsgCommand = WM_APP + 1;
-enum Command : WPARAM { kShow = 1, kQuit = 2 };
+enum Command : WPARAM { kShow = 1, kQuit = 2, kRepaint = 3 };
 
 void Reply(const char* szFormat, ...) {
   va_list args;
@@ -58,6 +59,7 @@ DWORD WINAPI ReadCommands(void* pThread) {
     std::string str(szLine);
     while (!str.empty() && (str.back() == '\n' || str.back() == '\r')) str.pop_back();
     if (str == "show") ::PostThreadMessageW(dwThread, kMsgCommand, kShow, 0);
+    if (str == "repaint") ::PostThreadMessageW(dwThread, kMsgCommand, kRepaint, 0);
     if (str == "quit") break;
   }
   ::PostThreadMessageW(dwThread, kMsgCommand, kQuit, 0);
@@ -74,8 +76,8 @@ void DescribeWindow() {
   ::GetClassNameW(hWnd, szClass, 64);
   ::GetWindowTextW(hWnd, szTitle, 64);
   const bool bIcon = ::GetClassLongPtrW(hWnd, GCLP_HICON) != 0;
-  const bool bCross = reinterpret_cast<HCURSOR>(::GetClassLongPtrW(hWnd, GCLP_HCURSOR)) ==
-                      ::LoadCursorW(nullptr, IDC_CROSS);
+  const bool bCross =
+      reinterpret_cast<HCURSOR>(::GetClassLongPtrW(hWnd, GCLP_HCURSOR)) == ::LoadCursorW(nullptr, IDC_CROSS);
   const bool bNoBrush = ::GetClassLongPtrW(hWnd, GCLP_HBRBACKGROUND) == 0;
   const LONG nStyle = ::GetWindowLongW(hWnd, GWL_STYLE), nExStyle = ::GetWindowLongW(hWnd, GWL_EXSTYLE);
   std::string strStyle = (nStyle & WS_POPUP) ? "popup" : "notpopup";
@@ -90,9 +92,7 @@ void DescribeWindow() {
 }
 
 // Many colours, none of them a hatch colour's inverse everywhere.
-COLORREF Backdrop(int x, int y) {
-  return RGB((x * 7 + y) & 0xFF, (y * 5 + 40) & 0xFF, ((x + y) * 3 + 90) & 0xFF);
-}
+COLORREF Backdrop(int x, int y) { return RGB((x * 7 + y) & 0xFF, (y * 5 + 40) & 0xFF, ((x + y) * 3 + 90) & 0xFF); }
 
 // The label's text alone, drawn as the label draws it, into a PPM picture.
 int WriteTextCell(const char* szText, const wchar_t* szOut) {
@@ -183,9 +183,9 @@ int wmain(int argc, wchar_t** argv) {
   CreateRegionWindow();
   DescribeWindow();
   if (!g_RegionWnd) return 1;
-  HANDLE hReader = ::CreateThread(nullptr, 0, &ReadCommands,
-                                  reinterpret_cast<void*>(static_cast<std::uintptr_t>(::GetCurrentThreadId())), 0,
-                                  nullptr);
+  HANDLE hReader =
+      ::CreateThread(nullptr, 0, &ReadCommands,
+                     reinterpret_cast<void*>(static_cast<std::uintptr_t>(::GetCurrentThreadId())), 0, nullptr);
   if (!hReader) return 1;
   ::CloseHandle(hReader);
   Reply("ready");
@@ -202,6 +202,13 @@ int wmain(int argc, wchar_t** argv) {
           test::PumpFor(300);
           bShown = true;
           Reply("shown");
+        }
+        if (msg.wParam == kRepaint) {
+          // As when something that covered the window goes away.
+          ::InvalidateRect(g_RegionWnd, nullptr, TRUE);
+          ::UpdateWindow(g_RegionWnd);
+          test::PumpFor(300);
+          Reply("repainted");
         }
         continue;
       }

@@ -5,8 +5,9 @@
 # ImageMagick's import reads the screen back. Checked: the window's class and look; that
 # the shown window still shows the screen; during a drag the hatch frame (each pixel
 # inverted) and the label with the right text above the rectangle, or below it near the
-# top edge; the recording area after each release; Esc keeping the old area; and the
-# screen exactly as before once the window is gone.
+# top edge; a repaint during the drag changing nothing; the recording area after each
+# release; Esc and Alt+F4 keeping the old area (and the window, for the next
+# selection); and the screen exactly as before once the window is gone.
 #
 #   region_select.sh SOURCE_DIR REGIONSELECT WORK_DIR [VANTOR_EXE]
 #
@@ -98,13 +99,19 @@ wait_lines '^ready' || { bad "RegionSelect did not start: $(cat "$work/prog.out"
 read -r SW SH < <(xdotool getdisplaygeometry)
 created=$(tr -d '\r' <"$work/prog.out" | grep '^created')
 say "$created"
-[ "$created" = "created class=ShiftRegionWindow icon=yes cursor=cross background=none title=Title style=popup,topmost,hidden rect=0,0,$SW,$SH" ] ||
-  bad "the window is not the one wanted"
+wanted="created class=ShiftRegionWindow icon=yes cursor=cross background=none title=Title"
+wanted+=" style=popup,topmost,hidden rect=0,0,$SW,$SH"
+[ "$created" = "$wanted" ] || bad "the window is not the one wanted"
 
 # 1. The drag from (200, 150) to (839, 629): 640 x 480 at (200, 150), the label above.
 text_cell drag "X : 200  Y : 150  W : 640  H : 480"
 if select_rect drag 200,150 420,300 700,500 839,629; then
   frame_check drag 200,150,839,629 210 $((150 - cell_h - 5))
+  # Painted again in the middle of the drag, the window looks just the same.
+  echo repaint >&8
+  wait_lines '^repainted' || bad "drag: no repaint"
+  shot drag.repainted
+  same "drag: the window painted again" drag.during drag.repainted
   release drag
   [ "$(last_capture)" = "200,150,839,629" ] || bad "drag: the recording area is $(last_capture)"
 fi
@@ -127,7 +134,17 @@ if select_rect top 300,5 500,100 700,205; then
   [ "$(last_capture)" = "300,5,699,204" ] || bad "top: the recording area is $(last_capture)"
 fi
 
-# 4. Spans of 5 and 4 pixels make 4 x 4.
+# 4. Alt+F4 during a drag cancels like Esc; the window stays for the next selection.
+if select_rect close 400,400 600,500; then
+  xdotool key alt+F4
+  wait_lines '^hidden' $shows || bad "close: the window did not hide"
+  xdotool mouseup 1; sleep 0.3
+  shot close.after
+  same "close: the screen after Alt+F4" close.before close.after
+  [ "$(last_capture)" = "300,5,699,204" ] || bad "close: the recording area became $(last_capture)"
+fi
+
+# 5. Spans of 5 and 4 pixels make 4 x 4.
 text_cell small "X : 100  Y : 100  W : 4  H : 4"
 if select_rect small 100,100 102,102 104,103; then
   frame_check small 100,100,103,103 110 $((100 - cell_h - 5))

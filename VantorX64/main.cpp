@@ -1,49 +1,53 @@
-// VantorX64: the 64-bit helper Vantor starts hidden on 64-bit Windows.
-//
-// This first version keeps the program's shape: it links the 64-bit hook library,
-// carries the exported CDllFile, waits for "begin" and ends on "quit" or when its
-// input closes. Serving "pid" lines (probing and hooking 64-bit games) comes with the
-// game-capture work.
+// VantorX64: the 64-bit helper Vantor starts hidden on 64-bit Windows. Vantor sends it,
+// over its standard input, the processes the 32-bit side cannot inspect; the helper
+// probes DXGI in 64 bits and hands each new process's topmost window to OstrelX64.
+// The exchange itself lives in HelperCommands; this file adds the system.
 #include <windows.h>
 
-#include <cstring>
-#include <string>
+#include <cstdio>
 
 #include "Ostrel/Ostrel.h"
+#include "VantorX64/HelperCommands.h"
+#include "VantorX64/StdInputSourceWin32.h"
+#include "gamecapture/FindProcessWindow.h"
+#include "gamecapture/Test_DX10.h"
+
+// The hook library's settings reader, one for the whole run: made before main and
+// destroyed after it.
+COstrelConfig g_OstrelConfig;
+
+namespace vantor {
 
 namespace {
 
-COstrelConfig g_Config;
-
-bool StartsWithNoCase(const std::string& strLine, const char* pszWord) {
-  const std::size_t n = std::strlen(pszWord);
-  return strLine.size() >= n && _strnicmp(strLine.c_str(), pszWord, n) == 0;
-}
-
-// One line without its line end; false when the input has closed.
-bool ReadLine(HANDLE hInput, std::string* pLine) {
-  pLine->clear();
-  char c;
-  DWORD dwRead = 0;
-  while (ReadFile(hInput, &c, 1, &dwRead, nullptr) && dwRead == 1) {
-    if (c == '\n') {
-      if (!pLine->empty() && pLine->back() == '\r') pLine->pop_back();
-      return true;
-    }
-    pLine->push_back(c);
+class CHelperHost : public IHelperHost {
+ public:
+  void HookProcess(std::uint32_t nProcessId) override {
+    const HWND hWnd = FindProcessWindow(nProcessId);
+    // The settings may have changed since the last game: read them afresh.
+    g_OstrelConfig.ReadIniFile();
+    g_OstrelConfig.FixCaptureDir();
+    sg_Config.CopyConfig(g_OstrelConfig);
+    TestDX10(nullptr);
+    sg_Dll.InitMasterWnd(hWnd);
+    // Vantor drains this output; a helper run by hand shows it.
+    std::fputs("hookok\n", stdout);
+    std::fflush(stdout);
   }
-  return !pLine->empty();
-}
+  void StopHookLibrary() override { sg_Dll.DestroyDll(); }
+  void Idle() override { Sleep(1); }
+};
 
 }  // namespace
 
+}  // namespace vantor
+
+// The helper takes no arguments; any it is given are ignored.
 int main() {
-  HANDLE hInput = GetStdHandle(STD_INPUT_HANDLE);
-  std::string strLine;
-  if (!ReadLine(hInput, &strLine) || !StartsWithNoCase(strLine, "begin")) return 0;
-  while (ReadLine(hInput, &strLine)) {
-    if (StartsWithNoCase(strLine, "quit")) break;
-  }
-  sg_Dll.DestroyDll();
-  return 0;
+  vantor::CStdInputSource source;
+  source.Open(GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE));
+  vantor::CLineReader reader;
+  reader.Open(&source);
+  vantor::CHelperHost host;
+  return vantor::RunHelper(reader, host);
 }

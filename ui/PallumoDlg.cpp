@@ -88,6 +88,7 @@ BOOL CPallumoDlg::OnInitDialog() {
 
   SaveConfig(ConfigPath());
   CheckForUpdate(m_hWnd, m_strLanguage);
+  if (g_bWow64) StartHelper();
   CreateRegionWindow();
   CreateBorderWindow();
   LocalizeDialog(m_hWnd, IDD_VANTOR_DIALOG);
@@ -180,12 +181,6 @@ bool CPallumoDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pR
   }
 }
 
-void CPallumoDlg::WriteHelperCommand(const char* pszLine) {
-  if (!m_hHelperStdinWrite) return;
-  DWORD dwWritten = 0;
-  WriteFile(m_hHelperStdinWrite, pszLine, static_cast<DWORD>(lstrlenA(pszLine)), &dwWritten, nullptr);
-}
-
 void CPallumoDlg::ApplySettings() {
   // The option pages add their values here as they arrive; until then the members
   // hold what was loaded.
@@ -202,7 +197,7 @@ void CPallumoDlg::OnClose() {
   // The end of the program (the close button, Quit, WM_CLOSE from outside): a recording
   // that still runs keeps every frame grabbed and its file is finished first.
   FinishRecordingAndWait();
-  if (g_bWow64) WriteHelperCommand("quit\r\n");
+  if (g_bWow64) m_HelperLink.AskHelperToQuit();
   sg_Dll.DestroyDll();
   RemoveTrayIcon();
   ApplySettings();
@@ -213,17 +208,9 @@ void CPallumoDlg::OnDestroy() {
   DestroyBorderWindow();
   UnregisterHotKeys();
   UninstallOstrel(m_hCursorReportWnd);
-  if (g_bWow64 && m_nHelperPid != -1) {
-    if (const CHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, static_cast<DWORD>(m_nHelperPid))); process) {
-      // "quit" first, while the helper can still read it and stop its hook library;
-      // only a helper that has not ended after a while is terminated.
-      WriteHelperCommand("quit\r\n");
-      if (WaitForSingleObject(process.get(), kHelperQuitGraceMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process.get(), 0);
-        WaitForSingleObject(process.get(), INFINITE);
-      }
-    }
-  }
+  // A helper asked to quit on close has had its time; one that is still there now is
+  // terminated.
+  if (g_bWow64) m_HelperLink.EndHelper(kHelperQuitGraceMs);
 }
 
 }  // namespace vantor

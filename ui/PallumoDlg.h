@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/Settings.h"
+#include "gamecapture/HelperLink.h"
 #include "ui/DialogBase.h"
 
 namespace vantor {
@@ -36,12 +37,10 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   // DirectX mode (the video page's choice; the mode every start begins in).
   bool IsDirectXMode() const { return m_bDirectXMode != 0; }
 
-  // Link to the 64-bit helper: pipe ends and process id (-1: none started).
-  HANDLE m_hHelperStdinRead = nullptr;
-  HANDLE m_hHelperStdinWrite = nullptr;
-  HANDLE m_hHelperStdoutRead = nullptr;
-  HANDLE m_hHelperStdoutWrite = nullptr;
-  int m_nHelperPid = -1;
+  // Starts the 64-bit helper (64-bit Windows only); see CHelperLink.
+  bool StartHelper() { return m_HelperLink.StartHelper(); }
+  // Where target selection writes its "pid" lines.
+  IHelperWriter& get_HelperWriter() { return m_HelperLink; }
 
  protected:
   BOOL OnInitDialog() override;
@@ -68,7 +67,6 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   // The texts the Record command reads from the video page.
   std::wstring FrameRateText() const;
   std::wstring OutputFolderText() const;
-  void WriteHelperCommand(const char* pszLine);
   std::wstring ConfigPath() const;
 
   HICON m_hIcon = nullptr;
@@ -82,6 +80,8 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   bool m_bTrayIconAdded = false;
   // The recording border (created at start, shown by the recordings).
   std::unique_ptr<CFlashingWnd> m_pBorderWnd;
+  // The pipes to the 64-bit helper and the helper process.
+  CHelperLink m_HelperLink;
 };
 
 // Sent by the option pages to apply and save the settings.

@@ -3,9 +3,9 @@
 # beside itself, hidden, from a program folder whose name has a space. Closing Vantor
 # (WM_CLOSE) ends the helper with exit code 0; killing Vantor ends it too, because the
 # helper sees its input pipe break.
-#   vantor_helper.sh SOURCE_DIR VANTOR_EXE OSTREL_DLL HELPER_EXE OSTRELX64_DLL PROCESS_WATCH_EXE
+#   vantor_helper.sh SOURCE_DIR VANTOR_EXE OSTREL_DLL HELPER_EXE OSTRELX64_DLL PROCESS_WATCH_EXE LUMVEX_DLL
 set -euo pipefail
-src=$1 exe=$2 dll=$3 helper=$4 helper_dll=$5 watch=$6
+src=$1 exe=$2 dll=$3 helper=$4 helper_dll=$5 watch=$6 lumvex=$7
 bench=$src/tools/winebench
 $bench can-run-32bit || { echo "skipped: $($bench why-no-32bit)"; exit 77; }
 [ -f "$helper" ] && [ -f "$helper_dll" ] || { echo "skipped: build the win64 preset first ($helper)"; exit 77; }
@@ -22,7 +22,7 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$prog/Language" "$work/cwd"
-cp "$exe" "$dll" "$helper" "$helper_dll" "$prog/"
+cp "$exe" "$dll" "$lumvex" "$helper" "$helper_dll" "$prog/"
 cp "$src"/Language/*.ini "$prog/Language/"
 eval "$($bench env)"
 export http_proxy=http://127.0.0.1:1

@@ -1,7 +1,12 @@
 // A small base for the program's dialogs: one class per dialog, virtual handlers,
-// the object reached from the window through DWLP_USER.
+// the object reached from the window through DWLP_USER. It paints the dialog's
+// background (the skin for a top-level dialog, white for a page inside another
+// window) and hands its children's drawing and notification messages to their
+// widgets (widgets/Widget.h).
 #pragma once
 #include <windows.h>
+
+#include "widgets/Backdrop.h"
 
 namespace vantor {
 
@@ -21,6 +26,9 @@ class CDialogBase {
   HWND get_Hwnd() const { return m_hWnd; }
   UINT get_TemplateId() const { return m_nTemplateId; }
 
+  // The background; without a choice a child dialog is white, any other skinned.
+  void SetBackdrop(Backdrop eBackdrop);
+
  protected:
   virtual BOOL OnInitDialog() { return TRUE; }
   virtual void OnCommand(WORD wId, WORD wCode, HWND hControl) {}
@@ -34,8 +42,12 @@ class CDialogBase {
  private:
   static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
   INT_PTR HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
+  Backdrop get_Backdrop() const;
+  INT_PTR ControlColour(HDC hDC, HWND hControl);
 
   UINT m_nTemplateId;
+  Backdrop m_eBackdrop = Backdrop::Skin;
+  bool m_bBackdropChosen = false;
 };
 
 }  // namespace vantor

@@ -69,6 +69,7 @@ BOOL CPallumoDlg::OnInitDialog() {
   }
 
   StartHookLibrary();
+  SetUpButtons();
 
   m_strOutPut = DefaultOutputFolder();
   LoadConfig(ConfigPath());
@@ -85,6 +86,8 @@ BOOL CPallumoDlg::OnInitDialog() {
   // Until the video page exists: every start records the whole screen, as its
   // full-screen box does.
   g_CaptureRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
+
+  CreateOptionPages();
 
   SaveConfig(ConfigPath());
   CheckForUpdate(m_hWnd, m_strLanguage);

@@ -10,6 +10,11 @@
 #include "app/Settings.h"
 #include "gamecapture/HelperLink.h"
 #include "ui/DialogBase.h"
+#include "ui/resource.h"
+#include "widgets/HoverBitmapButton.h"
+#include "widgets/ImageButton.h"
+#include "widgets/TabHost.h"
+#include "widgets/TransparentLabel.h"
 
 namespace vantor {
 
@@ -82,6 +87,24 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   std::unique_ptr<CFlashingWnd> m_pBorderWnd;
   // The pipes to the 64-bit helper and the helper process.
   CHelperLink m_HelperLink;
+
+  // The dialog's looks (PallumoDlgLooks.cpp): the buttons' pictures and colours, and
+  // the tab control with the option pages in the placeholder's place.
+  void SetUpButtons();
+  void CreateOptionPages();
+
+  CImageButton m_btnRecord;
+  CImageButton m_btnPause;
+  CImageButton m_btnStop;
+  CImageButton m_btnHelp;
+  CHoverBitmapButton m_btnClose;
+  CHoverBitmapButton m_btnHide;
+  CTransparentLabel m_title;
+  CDialogBase m_videoPage{IDD_OPT_VIDEO};
+  CDialogBase m_audioPage{IDD_OPT_AUDIO};
+  CDialogBase m_systemPage{IDD_OPT_SYSTEM};
+  CDialogBase m_hotkeyPage{IDD_OPT_HOTKEY};
+  CTabHost m_tab;
 };
 
 // Sent by the option pages to apply and save the settings.

@@ -1,10 +1,32 @@
 // Resource ids of Vantor.exe.
 #pragma once
 
+// The program icon, and the tray menu (a menu resource of the same number).
 #define IDR_MAINFRAME 128
+#define IDR_TRAY_MENU 128
+
+// The icons of the command buttons, 24 x 24.
+#define IDI_RECORD 129
+#define IDI_RECORD_HOVER 130
+#define IDI_PAUSE 131
+#define IDI_PAUSE_HOVER 132
+#define IDI_STOP 133
+#define IDI_STOP_HOVER 134
+#define IDI_HELP 135
+// The close and hide buttons' pictures: normal, hovered, pressed side by side.
+#define IDB_CLOSE 136
+#define IDB_HIDE 137
+
+#define IDD_ABOUTBOX 100
 #define IDD_VANTOR_DIALOG 102
 #define IDS_ABOUTBOX 101
 #define IDS_WELCOME 102
+
+// The option pages.
+#define IDD_OPT_VIDEO 278
+#define IDD_OPT_AUDIO 279
+#define IDD_OPT_SYSTEM 280
+#define IDD_OPT_HOTKEY 284
 
 #define IDC_RECORD 1213
 #define IDC_PAUSE 1008
@@ -14,7 +36,14 @@
 #define IDC_HIDE_BUTTON 1074
 #define IDC_TITLE 1122
 #define IDC_TAB_PLACEHOLDER 1217
+#define IDC_TAB 4001
 
+// The About box's links.
+#define IDC_WEB_LINK 1062
+#define IDC_MAIL_LINK 1063
+
+// The tray menu (its popup holds Record, Pause, Stop and Quit) and the one command no
+// control carries.
 #define IDR_TRAY_MENU 128
 #define ID_TRAY_QUIT 32822
 #define ID_MAXIMIZE 1075

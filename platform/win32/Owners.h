@@ -68,6 +68,11 @@ struct GdiObjectTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { ::DeleteObject(h); }
 };
+struct IconTraits {
+  using Handle = HICON;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::DestroyIcon(h); }
+};
 struct GlobalMemoryTraits {
   using Handle = HGLOBAL;
   static Handle Invalid() { return nullptr; }
@@ -92,6 +97,9 @@ using CBitmap = CGdiObject<HBITMAP>;
 using CBrush = CGdiObject<HBRUSH>;
 using CPen = CGdiObject<HPEN>;
 using CRegion = CGdiObject<HRGN>;
+using CFont = CGdiObject<HFONT>;
+// An icon from LoadImage or CreateIconIndirect (not a shared one): DestroyIcon.
+using CIcon = CUniqueHandle<IconTraits>;
 // A block from GlobalAlloc.
 using CGlobalMemory = CUniqueHandle<GlobalMemoryTraits>;
 

@@ -7,6 +7,9 @@ namespace {
 
 // One subclass id for every widget: a control has at most one widget.
 constexpr UINT_PTR kWidgetSubclassId = 0x56574454;  // "VWDT"
+// The window property that leads from a control to its widget. (GetWindowSubclass
+// would do, but the 64-bit MinGW import library of comctl32 lacks it.)
+constexpr wchar_t kWidgetProperty[] = L"VantorWidget";
 
 // The child a parent's message is about.
 HWND ChildOfParentMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -31,7 +34,11 @@ CWidget::~CWidget() { Detach(); }
 
 bool CWidget::Attach(HWND hControl) {
   if (!hControl || m_hWnd || FromHandle(hControl)) return false;
-  if (!SetWindowSubclass(hControl, SubclassProc, kWidgetSubclassId, reinterpret_cast<DWORD_PTR>(this))) return false;
+  if (!SetPropW(hControl, kWidgetProperty, this)) return false;
+  if (!SetWindowSubclass(hControl, SubclassProc, kWidgetSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+    RemovePropW(hControl, kWidgetProperty);
+    return false;
+  }
   m_hWnd = hControl;
   OnAttached();
   return true;
@@ -40,13 +47,12 @@ bool CWidget::Attach(HWND hControl) {
 void CWidget::Detach() {
   if (!m_hWnd) return;
   RemoveWindowSubclass(m_hWnd, SubclassProc, kWidgetSubclassId);
+  RemovePropW(m_hWnd, kWidgetProperty);
   m_hWnd = nullptr;
 }
 
 CWidget* CWidget::FromHandle(HWND hControl) {
-  DWORD_PTR dwRefData = 0;
-  if (!hControl || !GetWindowSubclass(hControl, SubclassProc, kWidgetSubclassId, &dwRefData)) return nullptr;
-  return reinterpret_cast<CWidget*>(dwRefData);
+  return hControl ? static_cast<CWidget*>(GetPropW(hControl, kWidgetProperty)) : nullptr;
 }
 
 bool CWidget::ReflectToWidget(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pResult) {

@@ -73,6 +73,11 @@ struct IconTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { ::DestroyIcon(h); }
 };
+struct WindowTraits {
+  using Handle = HWND;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::DestroyWindow(h); }
+};
 struct GlobalMemoryTraits {
   using Handle = HGLOBAL;
   static Handle Invalid() { return nullptr; }
@@ -100,6 +105,9 @@ using CRegion = CGdiObject<HRGN>;
 using CFont = CGdiObject<HFONT>;
 // An icon from LoadImage or CreateIconIndirect (not a shared one): DestroyIcon.
 using CIcon = CUniqueHandle<IconTraits>;
+// A window this thread created and destroys (windows die with their thread's
+// owner, not with the process: destroy them on the thread that made them).
+using CWindowHandle = CUniqueHandle<WindowTraits>;
 // A block from GlobalAlloc.
 using CGlobalMemory = CUniqueHandle<GlobalMemoryTraits>;
 

@@ -25,7 +25,20 @@ CThreadHandle StartTargetWatch(const TargetWatchStart& start) {
 
 bool StopTargetWatch(const CThreadHandle& thread, DWORD dwWaitMs) {
   g_bTargetThreadRun = false;
-  return !thread || WaitForSingleObject(thread.get(), dwWaitMs) == WAIT_OBJECT_0;
+  if (!thread) return true;
+  // A probe gives the main window to Direct3D, which may send it messages from the
+  // watch's thread: answer those while waiting, or both threads would wait for ever.
+  const ULONGLONG ullEnd = GetTickCount64() + dwWaitMs;
+  for (;;) {
+    const ULONGLONG ullNow = GetTickCount64();
+    const DWORD dwLeft = ullNow < ullEnd ? static_cast<DWORD>(ullEnd - ullNow) : 0;
+    const HANDLE hThread = thread.get();
+    const DWORD dwWait = MsgWaitForMultipleObjects(1, &hThread, FALSE, dwLeft, QS_SENDMESSAGE);
+    if (dwWait == WAIT_OBJECT_0) return true;
+    if (dwWait != WAIT_OBJECT_0 + 1) return false;
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // delivers sent messages
+  }
 }
 
 }  // namespace vantor

@@ -23,7 +23,8 @@ DWORD WINAPI TargetThreadProc(LPVOID pParam);
 CThreadHandle StartTargetWatch(const TargetWatchStart& start);
 
 // Tells the thread to end (clears g_bTargetThreadRun) and waits for it at most
-// dwWaitMs; true when it has ended (or was never started).
+// dwWaitMs, answering messages sent to the caller's windows meanwhile; true when it
+// has ended (or was never started).
 bool StopTargetWatch(const CThreadHandle& thread, DWORD dwWaitMs);
 
 }  // namespace vantor

@@ -5,6 +5,7 @@
 
 #include "Lumvex/Lumvex.h"
 #include "Ostrel/Ostrel.h"
+#include "gamecapture/HookSettingsWin32.h"
 #include "overlays/FlashingWnd.h"
 #include "recording/GdiRecordingWin32.h"
 #include "recording/RecordingSettings.h"
@@ -38,7 +39,7 @@ void CPallumoDlg::OnRecord() {
   }
   sg_Dll.DestroyDll();
   sg_Dll.InitDll();
-  RefreshHookLibrary();
+  RefreshHookSettings();
   PostMessageW(m_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   m_hCursorReportWnd = m_hWnd;
   InstallOstrel(m_hWnd, m_uSaveCursorMsg);

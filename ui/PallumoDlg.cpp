@@ -7,6 +7,9 @@
 #include "app/FolderTree.h"
 #include "app/Globals.h"
 #include "app/ProgramFolder.h"
+#include "gamecapture/HookSettingsWin32.h"
+#include "gamecapture/TargetWatch.h"
+#include "gamecapture/TargetWatchWin32.h"
 #include "overlays/FlashingWnd.h"
 #include "overlays/RegionWindow.h"
 #include "platform/win32/Owners.h"
@@ -21,11 +24,10 @@ namespace vantor {
 
 namespace {
 
-// The hook library's settings reader: one per program run.
-COstrelConfig g_OstrelConfig;
-
 // How long a helper asked to quit may take to end by itself.
 constexpr DWORD kHelperQuitGraceMs = 3000;
+// How long closing waits for the target watch to finish a probe it is in.
+constexpr DWORD kTargetWatchStopMs = 5000;
 
 }  // namespace
 
@@ -44,16 +46,8 @@ std::wstring CPallumoDlg::ConfigPath() const { return GetProgramFolder() + L"Con
 
 void CPallumoDlg::StartHookLibrary() {
   sg_Dll.InitDll();
-  RefreshHookLibrary();
+  RefreshHookSettings();
   InitCommonControls();
-}
-
-void CPallumoDlg::RefreshHookLibrary() {
-  g_OstrelConfig.ReadIniFile();
-  g_OstrelConfig.FixCaptureDir();
-  sg_Config.CopyConfig(g_OstrelConfig);
-  LoadStringA(GetModuleHandleW(nullptr), IDS_WELCOME, sg_ProcStats.m_szWelcome,
-              sizeof(sg_ProcStats.m_szWelcome) - 1);
 }
 
 BOOL CPallumoDlg::OnInitDialog() {
@@ -94,6 +88,8 @@ BOOL CPallumoDlg::OnInitDialog() {
   if (g_bWow64) StartHelper();
   CreateRegionWindow();
   CreateBorderWindow();
+  // The target watch, after the helper it sends "pid" lines to and the border window.
+  m_targetWatch = StartTargetWatch({m_hWnd, &m_HelperLink, g_bWow64 != 0, g_bWin7OrLater != 0});
   LocalizeDialog(m_hWnd, IDD_VANTOR_DIALOG);
   return TRUE;
 }
@@ -177,6 +173,8 @@ bool CPallumoDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pR
       }
       if (uMsg == WM_USER_TEST_CAPTURE_MODE) {
         m_bDirectXMode = wParam ? 1 : 0;
+        // As the mode buttons will: the target watch runs exactly in DirectX mode.
+        SetTargetWatchPaused(m_bDirectXMode == 0);
         *pResult = TRUE;
         return true;
       }
@@ -201,6 +199,9 @@ void CPallumoDlg::OnClose() {
   // that still runs keeps every frame grabbed and its file is finished first.
   FinishRecordingAndWait();
   if (g_bWow64) m_HelperLink.AskHelperToQuit();
+  // The watch may be inside a probe or a hook-library call: the library goes only
+  // after the thread has left it.
+  StopTargetWatch(m_targetWatch, kTargetWatchStopMs);
   sg_Dll.DestroyDll();
   RemoveTrayIcon();
   ApplySettings();

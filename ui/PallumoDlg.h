@@ -9,6 +9,7 @@
 
 #include "app/Settings.h"
 #include "gamecapture/HelperLink.h"
+#include "platform/win32/Owners.h"
 #include "ui/DialogBase.h"
 #include "ui/resource.h"
 #include "widgets/HoverBitmapButton.h"
@@ -56,7 +57,6 @@ class CPallumoDlg : public CDialogBase, public CSettings {
 
  private:
   void StartHookLibrary();
-  void RefreshHookLibrary();
   bool OnSysCommand(WPARAM wCommand);
   void OnHotKey(int nId);
   void OnTrayNotify(LPARAM lMouseMessage);
@@ -105,6 +105,10 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   CDialogBase m_systemPage{IDD_OPT_SYSTEM};
   CDialogBase m_hotkeyPage{IDD_OPT_HOTKEY};
   CTabHost m_tab;
+
+  // The target-watch thread, started at the end of the initialisation; the video page
+  // pauses it with SetTargetWatchPaused (gamecapture/TargetWatch.h).
+  CThreadHandle m_targetWatch;
 };
 
 // Sent by the option pages to apply and save the settings.

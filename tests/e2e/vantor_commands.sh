@@ -9,8 +9,8 @@
 #   vantor_commands.sh SOURCE_DIR VANTOR_EXE OSTREL_DLL LUMVEX_DLL PROBE_EXE FFPROBE
 set -euo pipefail
 src=$1 exe=$2 dll=$3 lumvex=$4 probe=$5 ffprobe=$6
-bench=$src/tools/winebench
-$bench can-run-32bit || { od -An -tx2 -j$(( $(od -An -tu4 -j60 -N4 "$exe") + 4 )) -N2 "$exe" | grep -q 8664 || exit 77; }
+source "$src/tests/e2e/vantor_program.sh"
+vantor_skip_unless_runnable "$exe"
 
 work=$(mktemp -d)
 name=$(basename "$exe")
@@ -28,27 +28,19 @@ cleanup() {
 }
 trap cleanup EXIT
 prog=$work/prog out=$work/out
-mkdir -p "$prog/Language" "$work/cwd" "$out"
-cp "$exe" "$dll" "$lumvex" "$probe" "$prog/"
-cp "$src"/Language/*.ini "$prog/Language/"
-eval "$($bench env)"
-export http_proxy=http://127.0.0.1:1  # the update check never reaches the network
+mkdir -p "$work/cwd" "$out"
+vantor_program_folder "$prog" "$exe" "$dll" "$lumvex" "$probe"
+vantor_bench_env
 title="Vantor 1.0 Beta1"
 dllname=$(basename "$dll")
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
 say() { echo "commands: $*"; }
 winpath() { echo "Z:${1//\//\\}"; }
 probe() { "$bench" run "$prog/$(basename "$probe")" "$@" | tr -d '\r'; }
 visible() { [ -n "$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n1)" ]; }
 shot() { [ -z "${VANTOR_E2E_SHOTS:-}" ] || import -window root "$VANTOR_E2E_SHOTS/commands-$1.png" || true; }
 
-# Waits up to 20 s for CONDITION (a command) to hold.
-wait_for() {
-  local i
-  for i in $(seq 200); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
+wait_for() { vantor_wait_for "$@"; }
 hidden() { ! visible; }
 
 write_config() {  # KEY_RECORD

@@ -6,19 +6,15 @@
 #   vantor_dialog_looks.sh SOURCE_DIR VANTOR_EXE OSTREL_DLL PROBE_EXE LUMVEX_DLL [PICTURE_DIR]
 set -euo pipefail
 src=$1 exe=$2 dll=$3 probe=$4 lumvex=$5 pictures=${6:-}
-bench=$src/tools/winebench
-$bench can-run-32bit || { od -An -tx2 -j$(( $(od -An -tu4 -j60 -N4 "$exe") + 4 )) -N2 "$exe" | grep -q 8664 || exit 77; }
+source "$src/tests/e2e/vantor_program.sh"
+vantor_skip_unless_runnable "$exe"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prog=$work/prog
-mkdir -p "$prog/Language" "$work/cwd"
-cp "$exe" "$dll" "$lumvex" "$prog/"
-cp "$src"/Language/*.ini "$prog/Language/"
-eval "$($bench env)"
-export http_proxy=http://127.0.0.1:1
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
+mkdir -p "$work/cwd"
+vantor_program_folder "$prog" "$exe" "$dll" "$lumvex"
+vantor_bench_env
 
 # Runs the program with a language until the probe has looked, then closes it.
 probe_language() {

@@ -6,20 +6,15 @@
 #   vantor_first_run.sh SOURCE_DIR VANTOR_EXE OSTREL_DLL LUMVEX_DLL
 set -euo pipefail
 src=$1 exe=$2 dll=$3 lumvex=$4
-bench=$src/tools/winebench
-$bench can-run-32bit || { od -An -tx2 -j$(( $(od -An -tu4 -j60 -N4 "$exe") + 4 )) -N2 "$exe" | grep -q 8664 || exit 77; }
+source "$src/tests/e2e/vantor_program.sh"
+vantor_skip_unless_runnable "$exe"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prog=$work/prog
-mkdir -p "$prog/Language" "$work/cwd"
-cp "$exe" "$dll" "$lumvex" "$prog/"
-cp "$src"/Language/*.ini "$prog/Language/"
-eval "$($bench env)"
-# The start-up update check goes to a proxy that refuses at once, never to the network.
-export http_proxy=http://127.0.0.1:1
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
+mkdir -p "$work/cwd"
+vantor_program_folder "$prog" "$exe" "$dll" "$lumvex"
+vantor_bench_env
 
 # Runs the program until its window with the given title shows, then closes it.
 run_and_close() {

@@ -44,7 +44,7 @@ class ITargetSystem {
 enum class CycleOutcome {
   Ran,         // the windows were looked at
   GameHooked,  // a game is hooked: nothing was looked at
-  NoShell,     // no "Program Manager" (the shell is restarting): nothing was looked at
+  NoShell,     // no "Program Manager" (a shell restarting, or none): nothing was looked at
 };
 
 // How long the loop sleeps. The values the program uses; tests shorten them.

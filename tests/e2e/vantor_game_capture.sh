@@ -10,7 +10,8 @@
 #   4. GDI mode pauses the watch, DirectX mode lets it go on; closing Vantor ends the
 #      exchange with "quit".
 # What the helper was sent comes from its trace (VANTOR_HELPER_TRACE); what the hook
-# libraries hold comes from capture probes of each bitness reading sg_Dll.
+# libraries hold comes from capture probes of each bitness reading sg_Dll. With
+# VANTOR_E2E_KEEP set to a file name, the helper's trace is kept there.
 #   vantor_game_capture.sh SOURCE_DIR VANTOR_EXE OSTREL_DLL LUMVEX_DLL HELPER_EXE OSTRELX64_DLL
 #       VANTOR_PROBE CAPTURE_PROBE CAPTURE_PROBE64 D3D9_FIXTURE D3D11_FIXTURE D3D11_FIXTURE64
 #       SHELL_FIXTURE

@@ -40,6 +40,7 @@ bool WaitForLine(CLineReader& reader, IHelperHost& host, char (&szLine)[kHelperL
     if (reader.IsEnded()) return false;
     host.Idle();
   }
+  host.LineReceived(szLine);
   return true;
 }
 

@@ -28,6 +28,9 @@ class IHelperHost {
   virtual void StopHookLibrary() = 0;
   // Called while no line is there: the helper sleeps a millisecond.
   virtual void Idle() = 0;
+  // Every line as it arrives, before it is acted on, whatever it says (the opt-in
+  // trace of HelperTrace.h records them).
+  virtual void LineReceived(const char* /*pszLine*/) {}
 };
 
 // The helper's whole run over an opened reader: waits for the first line, which must

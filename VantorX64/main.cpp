@@ -5,12 +5,16 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "Ostrel/Ostrel.h"
 #include "VantorX64/HelperCommands.h"
+#include "VantorX64/HelperTrace.h"
 #include "VantorX64/StdInputSourceWin32.h"
 #include "gamecapture/FindProcessWindow.h"
 #include "gamecapture/Test_DX10.h"
+#include "platform/File.h"
+#include "platform/Text.h"
 
 // The hook library's settings reader, one for the whole run: made before main and
 // destroyed after it.
@@ -20,8 +24,22 @@ namespace vantor {
 
 namespace {
 
+// The trace file's name from the environment; empty when the trace is off.
+std::string TracePath() {
+  const std::wstring strName = WideFromUtf8(kHelperTraceVariable);
+  const DWORD cch = GetEnvironmentVariableW(strName.c_str(), nullptr, 0);
+  if (cch <= 1) return {};
+  std::wstring strPath(cch, L'\0');
+  const DWORD cchCopied = GetEnvironmentVariableW(strName.c_str(), strPath.data(), cch);
+  if (cchCopied == 0 || cchCopied >= cch) return {};
+  strPath.resize(cchCopied);
+  return Utf8FromWide(strPath);
+}
+
 class CHelperHost : public IHelperHost {
  public:
+  explicit CHelperHost(CHelperTrace& trace) : m_Trace(trace) {}
+
   void HookProcess(std::uint32_t nProcessId) override {
     const HWND hWnd = FindProcessWindow(nProcessId);
     // The settings may have changed since the last game: read them afresh.
@@ -33,9 +51,14 @@ class CHelperHost : public IHelperHost {
     // Vantor drains this output; a helper run by hand shows it.
     std::fputs("hookok\n", stdout);
     std::fflush(stdout);
+    m_Trace.Sent("hookok");
   }
   void StopHookLibrary() override { sg_Dll.DestroyDll(); }
   void Idle() override { Sleep(1); }
+  void LineReceived(const char* pszLine) override { m_Trace.Received(pszLine); }
+
+ private:
+  CHelperTrace& m_Trace;
 };
 
 }  // namespace
@@ -48,6 +71,8 @@ int main() {
   source.Open(GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE));
   vantor::CLineReader reader;
   reader.Open(&source);
-  vantor::CHelperHost host;
+  vantor::CHelperTrace trace;
+  trace.Open(vantor::GetNativeFileSystem(), vantor::TracePath());
+  vantor::CHelperHost host(trace);
   return vantor::RunHelper(reader, host);
 }

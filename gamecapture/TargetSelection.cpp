@@ -33,7 +33,12 @@ CycleOutcome CTargetSelection::RunCycle() {
   if (m_System.IsGameHooked()) return CycleOutcome::GameHooked;
   m_Candidates.Clear();
   ProcessId shellPid = 0;
-  if (!m_System.FindShellProcess(&shellPid)) return CycleOutcome::NoShell;
+  if (!m_System.FindShellProcess(&shellPid)) {
+    // Without the shell's window its processes cannot be told apart from games; a
+    // restarting shell has it back within seconds, so this cycle only waits.
+    ++m_nShellLessCycles;
+    return CycleOutcome::NoShell;
+  }
   m_System.ListCandidates(&m_Candidates);
   m_System.RefreshHookSettings();
   for (std::size_t i = 0; i < m_Candidates.size(); ++i) {
@@ -71,11 +76,10 @@ void CTargetSelection::Run(const TargetWatchTiming& timing) {
       continue;
     }
     switch (RunCycle()) {
-      case CycleOutcome::NoShell:
-        return;
       case CycleOutcome::GameHooked:
         SleepWhileRunning(timing.nHookedMs);
         break;
+      case CycleOutcome::NoShell:
       case CycleOutcome::Ran:
         SleepWhileRunning(timing.nCycleMs);
         break;

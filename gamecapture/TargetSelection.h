@@ -44,7 +44,7 @@ class ITargetSystem {
 enum class CycleOutcome {
   Ran,         // the windows were looked at
   GameHooked,  // a game is hooked: nothing was looked at
-  NoShell,     // no "Program Manager": the watch ends
+  NoShell,     // no "Program Manager" (a shell restarting, or none): nothing was looked at
 };
 
 // How long the loop sleeps. The values the program uses; tests shorten them.
@@ -62,11 +62,15 @@ class CTargetSelection {
 
   CycleOutcome RunCycle();
   // Cycles while g_bTargetThreadRun is set, none while the watch is paused; returns
-  // when the flag is cleared or the shell's window is gone.
+  // when the flag is cleared. A cycle without the shell's window looks at nothing and
+  // the next one looks again: the shell comes back after a restart, and the watch must
+  // still be there for it.
   void Run(const TargetWatchTiming& timing = TargetWatchTiming());
 
-  // Cycles run so far (hooked-game passes included) and passes spent paused.
+  // Cycles run so far (hooked-game and shell-less passes included), the shell-less
+  // ones among them, and passes spent paused.
   std::uint64_t get_Cycles() const { return m_nCycles; }
+  std::uint64_t get_ShellLessCycles() const { return m_nShellLessCycles; }
   std::uint64_t get_PausedPasses() const { return m_nPausedPasses; }
   const CCandidateList& get_Candidates() const { return m_Candidates; }
   const CSentSlots& get_SentSlots() const { return m_Sent; }
@@ -82,6 +86,7 @@ class CTargetSelection {
   CCandidateList m_Candidates;
   CSentSlots m_Sent;  // cleared once, here, and kept for the whole run
   std::atomic<std::uint64_t> m_nCycles{0};
+  std::atomic<std::uint64_t> m_nShellLessCycles{0};
   std::atomic<std::uint64_t> m_nPausedPasses{0};
 };
 

@@ -6,8 +6,8 @@
 #   vantor_helper.sh SOURCE_DIR VANTOR_EXE OSTREL_DLL HELPER_EXE OSTRELX64_DLL PROCESS_WATCH_EXE LUMVEX_DLL
 set -euo pipefail
 src=$1 exe=$2 dll=$3 helper=$4 helper_dll=$5 watch=$6 lumvex=$7
-bench=$src/tools/winebench
-$bench can-run-32bit || { echo "skipped: $($bench why-no-32bit)"; exit 77; }
+source "$src/tests/e2e/vantor_program.sh"
+vantor_skip_unless_runnable "$exe"
 [ -f "$helper" ] && [ -f "$helper_dll" ] || { echo "skipped: build the win64 preset first ($helper)"; exit 77; }
 
 work=$(mktemp -d)
@@ -21,13 +21,10 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-mkdir -p "$prog/Language" "$work/cwd"
-cp "$exe" "$dll" "$lumvex" "$helper" "$helper_dll" "$prog/"
-cp "$src"/Language/*.ini "$prog/Language/"
-eval "$($bench env)"
-export http_proxy=http://127.0.0.1:1
+vantor_program_folder "$prog" "$exe" "$dll" "$lumvex" "$helper" "$helper_dll"
+mkdir -p "$work/cwd"
+vantor_bench_env
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
 # The watcher's lines end with CR LF, as a Windows program's text output does.
 watched() { tr -d '\r' <"$work/watch.txt"; }
 

@@ -233,23 +233,25 @@ TEST(TargetSelection, On32BitWindowsUnreadableProcessesAreIgnored) {
   EXPECT_EQ(system.log, (std::vector<std::string>{"settings"}));
 }
 
-TEST(TargetSelection, AHookedGameStopsTheLookingAndNoShellEndsIt) {
+TEST(TargetSelection, AHookedGameOrAMissingShellStopsTheLooking) {
   CFakeSystem system;
-  system.windows = {20};
-  system.classes = {{20, kProcessD3D9}};
-  CTargetSelection selection(system, nullptr, false, true);
+  CRecordingHelper helper;
+  system.windows = {20, 64};
+  system.classes = {{20, kProcessD3D9}, {64, kProcessUnreadable}};
+  CTargetSelection selection(system, &helper, true, true);
   system.bHooked = true;
   EXPECT_EQ(selection.RunCycle(), CycleOutcome::GameHooked);
   EXPECT_TRUE(system.log.empty());
   EXPECT_TRUE(system.classified.empty());
 
+  // Without the shell nobody can say which process is the shell: nothing is touched.
   system.bHooked = false;
   system.bHaveShell = false;
   EXPECT_EQ(selection.RunCycle(), CycleOutcome::NoShell);
   EXPECT_TRUE(system.log.empty());
-  // The loop ends by itself when the shell's window is gone.
-  selection.Run(TargetWatchTiming{1, 1, 1});
-  EXPECT_TRUE(g_bTargetThreadRun);
+  EXPECT_TRUE(system.classified.empty());
+  EXPECT_TRUE(helper.lines.empty());
+  EXPECT_EQ(selection.get_ShellLessCycles(), 1u);
 }
 
 TEST(TargetSelection, AHundredCandidatesAtMostPerCycle) {
@@ -300,6 +302,59 @@ TEST(TargetWatch, GdiModePausesTheLoopAndDirectXLetsItContinue) {
   g_bTargetThreadRun = false;
   watch.join();
   g_bTargetThreadRun = true;
+}
+
+// A shell that restarts (a crash, an update, the user) is away for a few cycles. The
+// watch waits for it instead of ending, and once it is back its processes are again
+// left alone.
+TEST(TargetWatch, KeepsWatchingWhileTheShellIsAwayAndExcludesItOnceBack) {
+  class CComingAndGoingShell : public CFakeSystem {
+   public:
+    bool FindShellProcess(ProcessId* pPid) override {
+      if (!bShellThere) return false;
+      *pPid = shellPid;
+      return true;
+    }
+    void HandOver(TargetWindow hWnd) override {
+      CFakeSystem::HandOver(hWnd);
+      ++nHandOvers;
+    }
+    std::atomic<bool> bShellThere{false};
+    std::atomic<int> nHandOvers{0};
+  };
+  CComingAndGoingShell system;
+  // The shell's process loads Direct3D too: only being the shell keeps it out.
+  system.windows = {4, 20};
+  system.classes = {{4, kProcessD3D9}, {20, kProcessD3D9}};
+  CTargetSelection selection(system, nullptr, false, true);
+  std::thread watch([&] { selection.Run(TargetWatchTiming{2, 2, 2}); });
+
+  // Not there at the start: the loop goes on looking for it and touches nothing.
+  ASSERT_TRUE(Eventually([&] { return selection.get_ShellLessCycles() >= 3; }));
+  EXPECT_EQ(system.nHandOvers, 0);
+
+  // It appears late: the game is handed over.
+  system.bShellThere = true;
+  ASSERT_TRUE(Eventually([&] { return system.nHandOvers >= 2; }));
+
+  // It goes: the next cycles hand nothing over (one under way when it went may finish).
+  system.bShellThere = false;
+  std::uint64_t nShellLess = selection.get_ShellLessCycles();
+  ASSERT_TRUE(Eventually([&] { return selection.get_ShellLessCycles() >= nShellLess + 1; }));
+  const int nHandOversWhileAway = system.nHandOvers;
+  nShellLess = selection.get_ShellLessCycles();
+  ASSERT_TRUE(Eventually([&] { return selection.get_ShellLessCycles() >= nShellLess + 3; }));
+  EXPECT_EQ(system.nHandOvers, nHandOversWhileAway);
+
+  // And comes back: the watch is still there for it.
+  system.bShellThere = true;
+  EXPECT_TRUE(Eventually([&] { return system.nHandOvers >= nHandOversWhileAway + 2; }));
+
+  g_bTargetThreadRun = false;
+  watch.join();
+  g_bTargetThreadRun = true;
+  EXPECT_EQ(system.classified.count(4), 0u);
+  EXPECT_GT(system.classified[20], 0);
 }
 
 }  // namespace

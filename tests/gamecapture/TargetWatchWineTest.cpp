@@ -245,13 +245,48 @@ TEST_F(TargetWatchTest, TheThreadHandsTheGamesOverUntilTheProgramCloses) {
   EXPECT_TRUE(StopTargetWatch(thread, 30000));
 }
 
-// Without the shell's window the watch has nothing to go by and ends by itself.
-TEST(TargetWatchWithoutShell, EndsAtOnce) {
+// Waits up to 60 s for the condition, answering what is sent to this thread's windows
+// meanwhile (the probes give the main window to Direct3D on the watch's thread).
+template <class F>
+bool PumpUntil(F condition, int nSteps = 1200) {
+  for (int i = 0; i < nSteps; ++i) {
+    if (condition()) return true;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(50);
+  }
+  return condition();
+}
+
+// Without the shell's window the watch cannot tell the shell from a game: it looks at
+// nothing, and takes its work up as soon as a shell is there (on Windows, Explorer
+// coming back after a restart; under Wine, which runs none, the stand-in).
+TEST(TargetWatchWithoutShell, WaitsForAShellAndThenHandsTheGameOver) {
   ASSERT_EQ(FindWindowA("Progman", "Program Manager"), nullptr) << "a shell is running on this desktop";
-  const CThreadHandle thread = StartTargetWatch({nullptr, nullptr, IsWow64(), true});
+  const std::wstring strFolder = test::TestProgramFolder();
+  test::CChildProcess game;
+  ASSERT_TRUE(game.Start(L"\"" + strFolder + L"D3D9Fixture.exe\" --seconds 90"));
+  ASSERT_TRUE(game.WaitReady());
+  const CWindowHandle mainWnd(CreateWindowExA(0, "STATIC", "target watch test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 150,
+                                              nullptr, nullptr, nullptr, nullptr));
+  sg_Dll.InitDll();
+  const CThreadHandle thread = StartTargetWatch({mainWnd.get(), nullptr, IsWow64(), true});
   ASSERT_TRUE(thread);
-  EXPECT_EQ(WaitForSingleObject(thread.get(), 30000), WAIT_OBJECT_0);
-  EXPECT_TRUE(g_bTargetThreadRun);
+
+  // A few seconds of cycles without a shell: the thread goes on, and hands nothing over.
+  EXPECT_FALSE(PumpUntil([&] { return WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0; }, 60))
+      << "the watch ended without a shell";
+  EXPECT_EQ(sg_Dll.m_hMasterWnd, nullptr);
+
+  test::CChildProcess shell;
+  ASSERT_TRUE(shell.Start(L"\"" + strFolder + L"ShellFixture.exe\" --seconds 90"));
+  ASSERT_TRUE(shell.WaitReady());
+  EXPECT_TRUE(PumpUntil([&] { return WindowPid(sg_Dll.m_hMasterWnd) == game.get_Pid(); }))
+      << "the game was not handed over once the shell was there";
+
+  EXPECT_TRUE(StopTargetWatch(thread, 30000));
+  g_bTargetThreadRun = true;
+  sg_Dll.DestroyDll();
 }
 
 }  // namespace

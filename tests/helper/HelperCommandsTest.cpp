@@ -56,6 +56,7 @@ class CRecordingHost : public IHelperHost {
   explicit CRecordingHost(CScriptedSource& source) : m_Source(source) {}
   void HookProcess(std::uint32_t nProcessId) override { m_Hooked.push_back(nProcessId); }
   void StopHookLibrary() override { ++m_nStops; }
+  void LineReceived(const char* pszLine) override { m_Received.emplace_back(pszLine); }
   void Idle() override {
     if (!m_Source.Deliver()) {
       m_bRanOut = true;
@@ -64,6 +65,7 @@ class CRecordingHost : public IHelperHost {
   }
 
   std::vector<std::uint32_t> m_Hooked;
+  std::vector<std::string> m_Received;
   int m_nStops = 0;
   bool m_bRanOut = false;  // the helper asked for more than the script had
 
@@ -76,6 +78,7 @@ struct RunResult {
   std::vector<std::uint32_t> hooked;
   int nStops;
   bool bRanOut;
+  std::vector<std::string> received;
 };
 
 RunResult RunScript(const std::vector<std::string>& chunks,
@@ -87,7 +90,7 @@ RunResult RunScript(const std::vector<std::string>& chunks,
   reader.Open(&source);
   const int nExitCode = RunHelper(reader, host);
   EXPECT_EQ(source.m_nBlockingReads, 0);
-  return {nExitCode, host.m_Hooked, host.m_nStops, host.m_bRanOut};
+  return {nExitCode, host.m_Hooked, host.m_nStops, host.m_bRanOut, host.m_Received};
 }
 
 using Pids = std::vector<std::uint32_t>;
@@ -173,6 +176,16 @@ TEST(HelperRun, TypedIntoAConsoleRunsTheSame) {
   EXPECT_EQ(r.hooked, (Pids{12, 13}));
   EXPECT_EQ(r.nStops, 1);
   EXPECT_FALSE(r.bRanOut);
+}
+
+// The trace sees what arrived, not what was made of it: a first line that ends the
+// helper, ignored lines and repeated processes too; nothing after the end.
+TEST(HelperRun, EveryLineReachesTheHostBeforeItIsActedOn) {
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(RunScript({"hello\r\n", "begin\r\n"}).received, Lines{"hello"});
+  const RunResult r = RunScript({"Begin\r\npid 10\r\n", "pid 10\r\n\r\nnoise\npid 0\r\n", "QUIT\r\npid 11\r\n"});
+  EXPECT_EQ(r.received, (Lines{"Begin", "pid 10", "pid 10", "", "noise", "pid 0", "QUIT"}));
+  EXPECT_EQ(r.hooked, Pids{10});
 }
 
 TEST(HelperRun, NegativeAndLargeNumbersAreProcessIds) {

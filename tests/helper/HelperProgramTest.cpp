@@ -154,5 +154,40 @@ TEST(HelperProgram, IgnoresItsArguments) {
   EXPECT_EQ(helper.CountHookOk(), 1) << helper.m_strOutput;
 }
 
+std::string ReadWholeFile(const std::wstring& strPath) {
+  CHandle file(CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string strText;
+  if (!file) return strText;
+  char buffer[4096];
+  DWORD dwRead = 0;
+  while (ReadFile(file.get(), buffer, sizeof(buffer), &dwRead, nullptr) && dwRead > 0) strText.append(buffer, dwRead);
+  return strText;
+}
+
+// The trace is the one way to see from outside what a helper started by Vantor was told:
+// its standard output goes back to Vantor, which throws it away.
+TEST(HelperProgram, WritesTheTraceTheEnvironmentAsksFor) {
+  wchar_t szTemp[MAX_PATH] = {};
+  ASSERT_GT(GetTempPathW(MAX_PATH, szTemp), 0u);
+  const std::wstring strTrace = std::wstring(szTemp) + L"helper trace \u00e9t\u00e9.txt";
+  // Left over from an earlier run: the helper starts the file afresh.
+  {
+    CHandle old(CreateFileW(strTrace.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD dwWritten = 0;
+    WriteFile(old.get(), "stale\n", 6, &dwWritten, nullptr);
+  }
+  ASSERT_TRUE(SetEnvironmentVariableW(L"VANTOR_HELPER_TRACE", strTrace.c_str()));
+  CHelperProcess helper;
+  SetEnvironmentVariableW(L"VANTOR_HELPER_TRACE", nullptr);
+  ASSERT_TRUE(helper.IsStarted());
+  helper.Write("begin\r\npid 4001\r\nPID 4001\nnoise\r\npid 4002\r\nquit\r\npid 4003\r\n");
+  EXPECT_EQ(helper.WaitForEnd(), 0u);
+  EXPECT_EQ(helper.CountHookOk(), 2) << helper.m_strOutput;
+  EXPECT_EQ(ReadWholeFile(strTrace),
+            "< begin\n< pid 4001\n> hookok\n< PID 4001\n< noise\n< pid 4002\n> hookok\n< quit\n");
+  DeleteFileW(strTrace.c_str());
+}
+
 }  // namespace
 }  // namespace vantor

@@ -63,6 +63,7 @@ void COptOptionDlg::FillLanguageList() {
   for (LRESULT nRow = 0; nRow < nRows; ++nRow) rows.push_back(RowText(hList, nRow));
   const int nRow = FindLanguageRow(rows, FileTitle(g_strLanguageFile));
   SendMessageW(hList, CB_SETCURSEL, static_cast<WPARAM>(nRow), 0);
+  m_strChosenLanguage = nRow < 0 ? std::wstring() : rows[static_cast<std::size_t>(nRow)];
   // With no row for the language in use, any choice is a change of language.
   m_nLanguageRow = nRow;
 }
@@ -70,13 +71,6 @@ void COptOptionDlg::FillLanguageList() {
 void COptOptionDlg::set_WndTop(std::int32_t bWndTop) {
   m_bWndTop = bWndTop ? 1 : 0;
   SendDlgItemMessageW(m_hWnd, IDC_WND_TOP, BM_SETCHECK, m_bWndTop ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-std::wstring COptOptionDlg::get_LanguageText() const {
-  if (!m_hWnd) return {};
-  HWND hList = GetDlgItem(m_hWnd, IDC_LANGUAGE_LIST);
-  const LRESULT nRow = SendMessageW(hList, CB_GETCURSEL, 0, 0);
-  return nRow == CB_ERR ? std::wstring() : RowText(hList, nRow);
 }
 
 void COptOptionDlg::OnCommand(WORD wId, WORD wCode, HWND /*hControl*/) {
@@ -95,8 +89,11 @@ void COptOptionDlg::OnWndTopClicked() {
 }
 
 void COptOptionDlg::OnLanguageChanged() {
-  const LRESULT nRow = SendDlgItemMessageW(m_hWnd, IDC_LANGUAGE_LIST, CB_GETCURSEL, 0, 0);
-  if (nRow == CB_ERR || nRow == m_nLanguageRow) return;
+  HWND hList = GetDlgItem(m_hWnd, IDC_LANGUAGE_LIST);
+  const LRESULT nRow = SendMessageW(hList, CB_GETCURSEL, 0, 0);
+  if (nRow == CB_ERR) return;
+  m_strChosenLanguage = RowText(hList, nRow);
+  if (nRow == m_nLanguageRow) return;
   // The remembered row stays: every further change away from it asks again.
   const std::wstring strMessage = LoadLangString(L"RestartVantor");
   const std::wstring strCaption = ProgramTitle();

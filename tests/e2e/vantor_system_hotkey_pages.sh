@@ -5,7 +5,8 @@
 #  - the language list: the titles of the files of Language/ (not its folders), the
 #    language in use selected; choosing another row shows the restart message, once per
 #    change away from the language in use, none for a return to it; the choice is saved
-#    when the program closes, also by taskkill after the list was dropped open;
+#    when the program closes, also by taskkill after the list was dropped open; with no
+#    file for the language in use nothing is selected and any choice asks for a restart;
 #  - a hotkey typed into the hotkey page is saved at once and records, the old one no
 #    longer does.
 # Config.ini's bytes are the judge of what is saved.
@@ -183,3 +184,19 @@ for line in 'Language="SimpChinese"' "WndTop=0" "KeyRecord=1618" "KeyPause=118" 
   config_has "$line" || fail "Config.ini after closing lacks $line: $(tr -d '\r' <"$prog/Config.ini" | tr '\n' ' ')"
 done
 say "closing by taskkill saved the language, always on top and the hotkeys: ok"
+
+# --- a language in use that has no file: no row is selected, and any choice is a change -
+sed -i 's/^Language=.*/Language="Missing"\r/' "$prog/Config.ini"
+(cd "$work/cwd" && exec "$bench" run "$prog/$name") </dev/null >"$work/vantor.log" 2>&1 &
+prog_pid=$!
+vantor_wait_for visible || fail "no window titled '$title' appeared with a missing language"
+probe selected "$title" 280/1052 >/dev/null && fail "a row is selected although no file is the language in use"
+probe choose "$title" 280/1052 Aardvark || fail "no language row Aardvark"
+vantor_wait_for box_shown || fail "choosing the first row showed no restart message with no language selected"
+probe post "$box" 0x0111 1 0 >/dev/null
+vantor_wait_for box_gone || fail "the restart message did not close on OK"
+probe post "$title" 0x0010 0 0 >/dev/null
+vantor_wait_for ended || fail "the program did not end after WM_CLOSE"
+prog_pid=
+config_has 'Language="Aardvark"' || fail "the choice made without a language in use was not saved"
+say "no file for the language in use: nothing selected, choosing the first row asks for a restart: ok"

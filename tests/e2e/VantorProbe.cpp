@@ -24,6 +24,7 @@
 // 279, wherever that sits below the window. A window that is not found is exit code 2;
 // other failures 1.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <psapi.h>
 
@@ -94,7 +95,8 @@ std::vector<std::wstring> ComboRows(HWND hCombo) {
   for (LRESULT i = 0; i < nCount; ++i) {
     const LRESULT nLength = SendMessageW(hCombo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
     std::wstring strRow(nLength > 0 ? static_cast<std::size_t>(nLength) + 1 : 1, L'\0');
-    const LRESULT nCopied = SendMessageW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(strRow.data()));
+    const LRESULT nCopied =
+        SendMessageW(hCombo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(strRow.data()));
     strRow.resize(nCopied > 0 ? static_cast<std::size_t>(nCopied) : 0);
     rows.push_back(strRow);
   }
@@ -225,9 +227,8 @@ int main(int argc, char** argv) {
   if (!hControl) return 2;
   if (strCommand == "text" && argc == 4) return PrintText(hControl);
   if (strCommand == "state" && argc == 4) {
-    std::printf("checked %d enabled %d visible %d\n",
-                static_cast<int>(SendMessageW(hControl, BM_GETCHECK, 0, 0)), IsWindowEnabled(hControl) ? 1 : 0,
-                IsWindowVisible(hControl) ? 1 : 0);
+    std::printf("checked %d enabled %d visible %d\n", static_cast<int>(SendMessageW(hControl, BM_GETCHECK, 0, 0)),
+                IsWindowEnabled(hControl) ? 1 : 0, IsWindowVisible(hControl) ? 1 : 0);
     return 0;
   }
   if (strCommand == "rows" && argc == 4) {

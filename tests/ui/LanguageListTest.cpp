@@ -30,8 +30,13 @@ TEST(ui_LanguageList, TitlesLoseFolderAndLastExtension) {
 
 TEST(ui_LanguageList, FilesBecomeRowsFoldersDoNot) {
   const std::vector<FolderEntry> listing = {
-      {L".", true},           {L"..", true},         {L"English.ini", false}, {L"Skins", true},
-      {L"Folder.ini", true},  {L"Aardvark.txt", false}, {L"SimpChinese.ini", false},
+      {L".", true},
+      {L"..", true},
+      {L"English.ini", false},
+      {L"Skins", true},
+      {L"Folder.ini", true},
+      {L"Aardvark.txt", false},
+      {L"SimpChinese.ini", false},
   };
   const std::vector<std::wstring> expected = {L"English", L"Aardvark", L"SimpChinese"};
   EXPECT_EQ(LanguageRows(listing), expected);

@@ -82,6 +82,10 @@ BOOL CPallumoDlg::OnInitDialog() {
   g_CaptureRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
 
   CreateOptionPages();
+  // The audio, system and hotkey pages show the settings just read.
+  m_audioPage.ShowSettings(m_bRecWin7);
+  m_systemPage.set_WndTop(m_bWndTop);
+  m_hotkeyPage.ShowHotKeys(m_wKeyRecord, m_wKeyPause, m_wKeyStop);
 
   SaveConfig(ConfigPath());
   CheckForUpdate(m_hWnd, m_strLanguage);
@@ -185,6 +189,12 @@ bool CPallumoDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pR
 void CPallumoDlg::ApplySettings() {
   // The option pages add their values here as they arrive; until then the members
   // hold what was loaded.
+  m_hotkeyPage.ReadHotKeys(&m_wKeyRecord, &m_wKeyPause, &m_wKeyStop);
+  if (m_systemPage.get_Hwnd()) {
+    m_bWndTop = m_systemPage.get_WndTop();
+    m_strLanguage = m_systemPage.get_LanguageText();
+  }
+  if (m_audioPage.get_Hwnd()) m_bRecWin7 = m_audioPage.get_Loopback();
   const std::size_t nFolderEnd = g_strLanguageFile.rfind(L'\\');
   const std::wstring strLanguageFolder =
       nFolderEnd == std::wstring::npos ? std::wstring() : g_strLanguageFile.substr(0, nFolderEnd + 1);

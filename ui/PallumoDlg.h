@@ -11,6 +11,9 @@
 #include "gamecapture/HelperLink.h"
 #include "platform/win32/Owners.h"
 #include "ui/DialogBase.h"
+#include "ui/OptKeyDlg.h"
+#include "ui/OptOptionDlg.h"
+#include "ui/OptRecDlg.h"
 #include "ui/resource.h"
 #include "widgets/HoverBitmapButton.h"
 #include "widgets/ImageButton.h"
@@ -101,9 +104,9 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   CHoverBitmapButton m_btnHide;
   CTransparentLabel m_title;
   CDialogBase m_videoPage{IDD_OPT_VIDEO};
-  CDialogBase m_audioPage{IDD_OPT_AUDIO};
-  CDialogBase m_systemPage{IDD_OPT_SYSTEM};
-  CDialogBase m_hotkeyPage{IDD_OPT_HOTKEY};
+  COptRecDlg m_audioPage;
+  COptOptionDlg m_systemPage;
+  COptKeyDlg m_hotkeyPage;
   CTabHost m_tab;
 
   // The target-watch thread, started at the end of the initialisation; the video page

@@ -128,7 +128,10 @@ expect_duration() {
   d=$("$ffprobe" -v error -select_streams v:0 -show_entries stream=duration,avg_frame_rate -of csv=p=0 "$file")
   say "$(basename "$file"): $d (expected ${seconds}s)"
   awk -v d="${d#*,}" -v s="$seconds" 'BEGIN { exit !(d >= s - 0.5 && d <= s + 0.5) }' || fail "lasts ${d#*,} s, not $seconds s"
-  [ "${d%%,*}" = 5/1 ] || fail "frame rate ${d%%,*}, not 5/1"
+  # With sound from the audio page's device the rate is fitted to the sound's length:
+  # near 5, not exactly 5.
+  awk -v r="${d%%,*}" 'BEGIN { split(r, f, "/"); x = f[1] / (f[2] ? f[2] : 1); exit !(x >= 4.5 && x <= 5.5) }' ||
+    fail "frame rate ${d%%,*}, not about 5"
 }
 
 # Keys reach Wine only through one of its windows holding the X keyboard focus; a

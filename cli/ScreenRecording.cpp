@@ -164,7 +164,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
       return outcome;
     }
     pSoundAdapter =
-        std::make_unique<CSourceAudio>(*pSound, static_cast<double>(WholeFramesPerSecond(settings.fFrameRate)));
+        std::make_unique<CSourceAudio>(*pSound, MilliFramesPerSecond(settings.fFrameRate) / 1000.0);
     settings.pOwnSound = pSoundAdapter.get();
   }
   CRecordingEngine& engine = TheGdiRecording();

@@ -68,11 +68,12 @@ WaveFormatEx DefaultCaptureFormat() {
   return format;
 }
 
-std::int32_t WholeFramesPerSecond(float fFrameRate) {
+std::uint32_t MilliFramesPerSecond(float fFrameRate) {
   // NaN compares false, so it ends up as 0 with everything else below 1.
   if (!(fFrameRate >= 1.0f)) return 0;
-  if (fFrameRate >= 2147483647.0f) return 0x7FFFFFFF;
-  return static_cast<std::int32_t>(fFrameRate);
+  // Far beyond any screen's rate; keeps the thousandths in 32 bits.
+  constexpr double kMostMillis = 4000000000.0;
+  return static_cast<std::uint32_t>(std::min(std::round(static_cast<double>(fFrameRate) * 1000.0), kMostMillis));
 }
 
 // ---------------------------------------------------------------------------------
@@ -189,10 +190,11 @@ namespace {
 // When frame k of a run of the schedule is due: its anchor plus k frame intervals, each
 // computed from k so that the whole-millisecond rounding never adds up. At 60 frames
 // per second the grabs come 16 or 17 ms apart, 60 a second, rather than every 16 ms,
-// which made 62.5 a second: a file without sound then played longer than it ran.
+// which made 62.5 a second: a file without sound then played longer than it ran. The
+// rate is in thousandths of a frame a second, so 12.5 or 29.97 keep their fractions.
 class CFrameSchedule {
  public:
-  explicit CFrameSchedule(std::uint32_t nFramesPerSecond) : m_nFps(nFramesPerSecond) {}
+  explicit CFrameSchedule(std::uint32_t nMilliFps) : m_nMilliFps(nMilliFps) {}
   // Frame 0 of a new run is due at nNow (the first grab, and the first after a pause).
   void Anchor(std::uint32_t nNow) {
     m_nAnchor = nNow;
@@ -212,7 +214,7 @@ class CFrameSchedule {
     }
     // The latest frame due by now: the one grabbed next.
     const std::uint64_t nElapsed = static_cast<std::uint32_t>(nNow - m_nAnchor);
-    std::uint64_t nLatest = std::max<std::uint64_t>(m_nFrame + 1, nElapsed * m_nFps / 1000u);
+    std::uint64_t nLatest = std::max<std::uint64_t>(m_nFrame + 1, nElapsed * m_nMilliFps / kMicrosPerSecond);
     while (static_cast<std::int32_t>(Due(nLatest + 1) - nNow) <= 0) ++nLatest;
     while (nLatest > m_nFrame + 1 && static_cast<std::int32_t>(Due(nLatest) - nNow) > 0) --nLatest;
     *pMissed = static_cast<std::uint32_t>(std::min<std::uint64_t>(nLatest - m_nFrame - 1, 0xFFFFFFFFu));
@@ -222,10 +224,12 @@ class CFrameSchedule {
 
  private:
   std::uint32_t Due(std::uint64_t nFrame) const {
-    return m_nAnchor + static_cast<std::uint32_t>(nFrame * 1000u / m_nFps);
+    return m_nAnchor + static_cast<std::uint32_t>(nFrame * kMicrosPerSecond / m_nMilliFps);
   }
 
-  std::uint32_t m_nFps;
+  // Milliseconds a second times thousandths of a frame.
+  static constexpr std::uint64_t kMicrosPerSecond = 1000000u;
+  std::uint32_t m_nMilliFps;
   std::uint32_t m_nAnchor = 0;
   std::uint64_t m_nFrame = 0;
 };
@@ -233,9 +237,9 @@ class CFrameSchedule {
 // The capture loop of run nRun, at the area's origin (left, top) with its size fixed.
 void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_t nRun, std::int32_t nLeft,
                     std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight, std::uint32_t nFrameBytes,
-                    std::uint32_t nFramesPerSecond, CaptureOutcome& outcome) {
+                    std::uint32_t nMilliFramesPerSecond, CaptureOutcome& outcome) {
   std::atomic<std::int32_t>& paused = control.get_PausedFlag();
-  CFrameSchedule schedule(nFramesPerSecond);
+  CFrameSchedule schedule(nMilliFramesPerSecond);
   bool bFirst = true;
   bool bAnchor = true;
   std::uint32_t nLoopStart = 0;
@@ -286,15 +290,15 @@ CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control,
                                  const CaptureRequest& request) {
   std::int32_t nLeft = request.nLeft, nTop = request.nTop;
   const std::int32_t nWidth = request.nWidth, nHeight = request.nHeight;
-  const std::int32_t nFramesPerSecond = request.nFramesPerSecond;
+  const std::uint32_t nMilliFps = request.nMilliFramesPerSecond;
   CaptureOutcome outcome;
   outcome.strFileName = request.strFileName;
   if (nWidth <= 0 || nHeight <= 0) {
     outcome.strError = "Cannot record: the area to record is empty.";
     return outcome;
   }
-  // The frame interval is 1000 / rate: below 1 frame per second there is none.
-  if (nFramesPerSecond < 1) {
+  // Below 1 frame per second there is no frame interval.
+  if (nMilliFps < 1000u) {
     outcome.strError = "Cannot record: the frame rate must be at least 1 frame per second.";
     return outcome;
   }
@@ -317,7 +321,7 @@ CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control,
       pAudio = nullptr;
   }
 
-  const Result nBegin = host.BeginEncoding(firstHeader, audioFormat, nFramesPerSecond, outcome.strFileName.c_str(),
+  const Result nBegin = host.BeginEncoding(firstHeader, audioFormat, nMilliFps / 1000.0, outcome.strFileName.c_str(),
                                            &outcome.strError);
   // The first frame only fixed the format; it is never encoded.
   host.ReleaseFrame(pFirst);
@@ -329,10 +333,10 @@ CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control,
 
   if (pAudio) pAudio->Start();
   host.ShowBorder(nLeft, nTop, nWidth, nHeight);
-  outcome.nIntervalMs = 1000u / static_cast<std::uint32_t>(nFramesPerSecond);
+  outcome.nIntervalMs = 1000000u / nMilliFps;
 
   RunCaptureLoop(host, control, nRun, nLeft, nTop, nWidth, nHeight, firstHeader.biSizeImage,
-                 static_cast<std::uint32_t>(nFramesPerSecond), outcome);
+                 nMilliFps, outcome);
 
   if (pAudio) pAudio->Stop();
   host.HideBorder();

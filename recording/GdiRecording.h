@@ -95,7 +95,7 @@ class ICaptureHost {
   // Prepares the recorder (formats, encoder, file) and starts the encoder thread.
   // On failure nothing runs and *pError says why.
   virtual Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatBlock& audioFormat,
-                               std::int32_t nFramesPerSecond, const wchar_t* szFileName,
+                               double dFramesPerSecond, const wchar_t* szFileName,
                                std::string* pError) = 0;
   // Hands the pixel rows of one frame to the encoder (the first frame's image size).
   virtual void PutFrame(const std::uint8_t* pBits) = 0;
@@ -209,14 +209,14 @@ class CRecordingControl {
 };
 
 // What one recording records: the area (nLeft, nTop) with nWidth x nHeight pixels, the
-// frame rate (at least 1), the file and the sound (null: a silent sound stream in the
+// frame rate (at least 1 frame a second), the file and the sound (null: a silent sound stream in the
 // capture-device format).
 struct CaptureRequest {
   std::int32_t nLeft = 0;
   std::int32_t nTop = 0;
   std::int32_t nWidth = 0;
   std::int32_t nHeight = 0;
-  std::int32_t nFramesPerSecond = 0;
+  std::uint32_t nMilliFramesPerSecond = 0;  // see MilliFramesPerSecond
   std::wstring strFileName;
   IRecordingAudio* pAudio = nullptr;
 };
@@ -225,8 +225,10 @@ struct CaptureRequest {
 CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control, std::uint64_t nRun,
                                  const CaptureRequest& request);
 
-// Frames per second as a recording uses them: the float truncated toward zero.
-// 0 for anything below 1 (and for what is not a number), which no recording accepts.
-std::int32_t WholeFramesPerSecond(float fFrameRate);
+// Frames per second as a recording keeps them, in thousandths of a frame: the rate the
+// user chose to a thousandth (12.5 gives 12500, 29.97 gives 29970), so that a typed rate
+// is the file's rate and its frames are due at that rate. 0 for anything below 1 (and
+// for what is not a number), which no recording accepts.
+std::uint32_t MilliFramesPerSecond(float fFrameRate);
 
 }  // namespace vantor

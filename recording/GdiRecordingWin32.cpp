@@ -53,7 +53,7 @@ class CGdiCaptureHost final : public ICaptureHost {
   // The frame is the held one: the next grab reuses it.
   void ReleaseFrame(const BitmapInfoHeader*) override {}
   Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatBlock& audioFormat,
-                       std::int32_t nFramesPerSecond, const wchar_t* szFileName, std::string* pError) override {
+                       double dFramesPerSecond, const wchar_t* szFileName, std::string* pError) override {
     // A recording too long for one file goes on in the next, named after its own start
     // in the same folder as the first.
     std::wstring strFolder(szFileName);
@@ -67,7 +67,7 @@ class CGdiCaptureHost final : public ICaptureHost {
     });
     // The file stays open after Stop until the sound source has written its last blocks.
     // The name goes on as UTF-8, the recorder's and the platform seam's paths.
-    const Result nResult = g_EncoderThread.Begin(firstFrame, &audioFormat, static_cast<double>(nFramesPerSecond),
+    const Result nResult = g_EncoderThread.Begin(firstFrame, &audioFormat, dFramesPerSecond,
                                                  Utf8FromWide(szFileName), /*bHoldClose=*/true);
     if (nResult != kOk) *pError = g_EncoderThread.get_ErrorMessage();
     return nResult;

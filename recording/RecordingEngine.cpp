@@ -81,7 +81,7 @@ void CRecordingEngine::Run(std::uint64_t nRun, const RecordingSettings& settings
   request.nTop = rc.top;
   request.nWidth = SpanOf(rc.left, rc.right);
   request.nHeight = SpanOf(rc.top, rc.bottom);
-  request.nFramesPerSecond = WholeFramesPerSecond(settings.fFrameRate);
+  request.nMilliFramesPerSecond = MilliFramesPerSecond(settings.fFrameRate);
   request.pAudio = settings.pOwnSound ? settings.pOwnSound : ChooseRecordingAudio(settings.sound, sources);
 
   m_Host.BeginSession();

@@ -18,7 +18,7 @@ enum class SoundChoice {
 
 struct RecordingSettings {
   CaptureRect rcArea{};          // inclusive corners
-  float fFrameRate = 0;          // truncated to whole frames per second at the start
+  float fFrameRate = 0;          // kept to a thousandth of a frame (MilliFramesPerSecond)
   std::wstring strOutputFolder;  // empty: the default output folder
   SoundChoice sound = SoundChoice::kNone;
   // A source of the caller's own, used instead of the choice; it must outlive every

@@ -59,7 +59,7 @@ TEST_F(recording_CaptureSession, StartLoopAndEndInOrder) {
   EXPECT_EQ(run.host.beganWith.biWidth, 64);
   EXPECT_EQ(run.host.beganWith.biHeight, 48);
   EXPECT_EQ(run.host.beganWith.biSizeImage, 192u * 48);
-  EXPECT_EQ(run.host.nBeganFps, 30);
+  EXPECT_EQ(run.host.dBeganFps, 30.0);
   EXPECT_EQ(run.host.strBeganName, L"C:\\rec\\a.avi");
   EXPECT_EQ(run.host.audioFormat.get()->wFormatTag, 3) << "the source's own format";
   EXPECT_EQ(run.host.nLiveFrames, 0) << "every frame released";
@@ -68,32 +68,39 @@ TEST_F(recording_CaptureSession, StartLoopAndEndInOrder) {
   EXPECT_EQ(run.control.get_Grabs(), 2u);
 }
 
-TEST_F(recording_CaptureSession, FrameIntervalIsWholeMillisecondsOfTheTruncatedRate) {
+// A rate typed with a fraction is the rate recorded: the encoder and the file get it to
+// a thousandth, and frames fall due at it (12.5 a second: every 80 ms).
+TEST_F(recording_CaptureSession, TheChosenRateIsKeptToAThousandthOfAFrame) {
   struct Case {
     float fRate;
-    std::int32_t nFps;
+    std::uint32_t nMillis;
     std::uint32_t nInterval;
-  } cases[] = {{25.0f, 25, 40}, {29.97f, 29, 34}, {30.0f, 30, 33}, {60.0f, 60, 16}, {5.0f, 5, 200}, {1.0f, 1, 1000}};
+    std::uint32_t nFourthDue;  // ms after the first grab
+  } cases[] = {{25.0f, 25000, 40, 160},   {29.97f, 29970, 33, 133}, {12.5f, 12500, 80, 320},
+               {30.0f, 30000, 33, 133},   {60.0f, 60000, 16, 66},   {5.0f, 5000, 200, 800},
+               {1.0f, 1000, 1000, 4000}};
   for (const Case& c : cases) {
-    EXPECT_EQ(WholeFramesPerSecond(c.fRate), c.nFps) << c.fRate;
+    SCOPED_TRACE(c.fRate);
+    EXPECT_EQ(MilliFramesPerSecond(c.fRate), c.nMillis);
     CaptureRun run;
+    std::vector<std::uint32_t> starts;
     run.host.fnOnGrab = [&](int n) {
-      if (n == 2) run.control.Stop();
+      starts.push_back(run.host.nNow - run.host.nGrabCostMs);
+      if (n == 4) run.control.Stop();
     };
-    run.Record(0, 0, 8, 8, c.nFps);
-    EXPECT_EQ(run.outcome.nIntervalMs, c.nInterval) << c.fRate;
-    EXPECT_EQ(run.host.nBeganFps, c.nFps) << "the encoder gets the whole rate";
-    // Each grab costs 5 ms of the interval; the rest is slept.
-    ASSERT_GE(run.host.sleeps.size(), 2u);
-    EXPECT_EQ(run.host.sleeps[0], c.nInterval - 5) << c.fRate;
+    run.Record(0, 0, 8, 8, c.fRate);
+    EXPECT_EQ(run.outcome.nIntervalMs, c.nInterval);
+    EXPECT_DOUBLE_EQ(run.host.dBeganFps, c.nMillis / 1000.0) << "the encoder and the file get the chosen rate";
+    ASSERT_EQ(starts.size(), 5u);
+    EXPECT_EQ(starts[4] - starts[0], c.nFourthDue);
   }
 }
 
 TEST_F(recording_CaptureSession, FrameRateBelowOneRecordsNothing) {
   for (float fRate : {0.0f, 0.5f, 0.999f, -3.0f, std::numeric_limits<float>::quiet_NaN()}) {
-    EXPECT_EQ(WholeFramesPerSecond(fRate), 0) << fRate;
+    EXPECT_EQ(MilliFramesPerSecond(fRate), 0u) << fRate;
     CaptureRun run;
-    run.Record(0, 0, 8, 8, WholeFramesPerSecond(fRate));
+    run.Record(0, 0, 8, 8, fRate);
     EXPECT_FALSE(run.outcome.bStarted) << fRate;
     EXPECT_NE(run.outcome.strError.find("frame rate"), std::string::npos) << run.outcome.strError;
     EXPECT_TRUE(run.host.log.empty()) << "no grab, no file, no border";

@@ -49,7 +49,7 @@ class CFakeCaptureHost : public ICaptureHost {
   std::vector<std::uint32_t> sleeps;  // every sleep, pause polls included
   BitmapInfoHeader beganWith{};
   WaveFormatBlock audioFormat;  // as BeginEncoding got it, whole
-  std::int32_t nBeganFps = 0;
+  double dBeganFps = 0;
   std::wstring strBeganName;
   std::wstring strNextName;  // what NameFile answers
   int nStopEncodings = 0;
@@ -91,11 +91,11 @@ class CFakeCaptureHost : public ICaptureHost {
     m_Frames.erase(pFrame);
     --nLiveFrames;
   }
-  Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatBlock& audio, std::int32_t nFps,
+  Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatBlock& audio, double dFps,
                        const wchar_t* szFileName, std::string* pError) override {
     beganWith = firstFrame;
     audioFormat = audio;
-    nBeganFps = nFps;
+    dBeganFps = dFps;
     strBeganName = szFileName;
     log.push_back("begin");
     if (nBeginResult != kOk) *pError = "no file for you";
@@ -169,11 +169,11 @@ struct CaptureRun {
 
   // The area (nLeft, nTop) nWidth x nHeight, with the sound the program's flags choose
   // from `sources`.
-  void Record(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight, std::int32_t nFps,
+  void Record(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight, float fFps,
               const wchar_t* szName = L"C:\\rec\\x.avi") {
     RecordingSettings settings;
     settings.rcArea = {nLeft, nTop, nLeft + nWidth - 1, nTop + nHeight - 1};
-    settings.fFrameRate = static_cast<float>(nFps);
+    settings.fFrameRate = fFps;
     settings.sound = ProgramSoundChoice();
     host.strNextName = szName;
     engine.UseSoundSources(sources);

@@ -77,11 +77,8 @@ BOOL CPallumoDlg::OnInitDialog() {
   AddTrayIcon(strTitle);
   RegisterHotKeys(false);
 
-  // Until the video page exists: every start records the whole screen, as its
-  // full-screen box does.
-  g_CaptureRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
-
   CreateOptionPages();
+  FillOptionPages();
 
   SaveConfig(ConfigPath());
   CheckForUpdate(m_hWnd, m_strLanguage);
@@ -171,20 +168,15 @@ bool CPallumoDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pR
         *pResult = TRUE;
         return true;
       }
-      if (uMsg == WM_USER_TEST_CAPTURE_MODE) {
-        m_bDirectXMode = wParam ? 1 : 0;
-        // As the mode buttons will: the target watch runs exactly in DirectX mode.
-        SetTargetWatchPaused(m_bDirectXMode == 0);
-        *pResult = TRUE;
-        return true;
-      }
       return false;
   }
 }
 
 void CPallumoDlg::ApplySettings() {
-  // The option pages add their values here as they arrive; until then the members
-  // hold what was loaded.
+  TakeVideoPage();
+  TakeHotkeyPage();
+  TakeSystemPage();
+  TakeAudioPage();
   const std::size_t nFolderEnd = g_strLanguageFile.rfind(L'\\');
   const std::wstring strLanguageFolder =
       nFolderEnd == std::wstring::npos ? std::wstring() : g_strLanguageFile.substr(0, nFolderEnd + 1);

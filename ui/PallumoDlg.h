@@ -11,6 +11,7 @@
 #include "gamecapture/HelperLink.h"
 #include "platform/win32/Owners.h"
 #include "ui/DialogBase.h"
+#include "ui/OptVideoDlg.h"
 #include "ui/resource.h"
 #include "widgets/HoverBitmapButton.h"
 #include "widgets/ImageButton.h"
@@ -41,7 +42,7 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   void OnStop();
   void OnHelp();
   // DirectX mode (the video page's choice; the mode every start begins in).
-  bool IsDirectXMode() const { return m_bDirectXMode != 0; }
+  bool IsDirectXMode() const { return m_videoPage.IsDirectXMode(); }
 
   // Starts the 64-bit helper (64-bit Windows only); see CHelperLink.
   bool StartHelper() { return m_HelperLink.StartHelper(); }
@@ -72,13 +73,17 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   // The texts the Record command reads from the video page.
   std::wstring FrameRateText() const;
   std::wstring OutputFolderText() const;
+  // The option pages and the settings (PallumoDlgPages.cpp): the pages shown with the
+  // settings at the start, and what the apply takes from each.
+  void FillOptionPages();
+  void TakeVideoPage();
+  void TakeHotkeyPage();
+  void TakeSystemPage();
+  void TakeAudioPage();
   std::wstring ConfigPath() const;
 
   HICON m_hIcon = nullptr;
 
-  // The video page's capture mode until that page exists; tests switch it with
-  // WM_USER_TEST_CAPTURE_MODE.
-  BYTE m_bDirectXMode = 1;
   // The window the cursor reporter reports to, set by the first GDI Record.
   HWND m_hCursorReportWnd = nullptr;
   UINT m_uSaveCursorMsg = 0;
@@ -100,7 +105,7 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   CHoverBitmapButton m_btnClose;
   CHoverBitmapButton m_btnHide;
   CTransparentLabel m_title;
-  CDialogBase m_videoPage{IDD_OPT_VIDEO};
+  COptVideoDlg m_videoPage;
   CDialogBase m_audioPage{IDD_OPT_AUDIO};
   CDialogBase m_systemPage{IDD_OPT_SYSTEM};
   CDialogBase m_hotkeyPage{IDD_OPT_HOTKEY};
@@ -111,13 +116,9 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   CThreadHandle m_targetWatch;
 };
 
-// Sent by the option pages to apply and save the settings.
-constexpr UINT WM_USER_APPLY_MSG = WM_USER + 260;
+// WM_USER_APPLY_MSG, the pages' request to apply and save: ui/OptionPage.h.
 // The tray icon's callback message.
 constexpr UINT WM_USER_TRAY_MSG = WM_USER + 256;
-// For the tests, until the video page's mode buttons exist: wParam 0 chooses GDI mode,
-// 1 DirectX mode. Not a setting: nothing stores it.
-constexpr UINT WM_USER_TEST_CAPTURE_MODE = WM_USER + 300;
 // The tray icon's id.
 constexpr UINT kTrayIconId = 128;
 

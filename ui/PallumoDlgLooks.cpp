@@ -40,7 +40,8 @@ void CPallumoDlg::CreateOptionPages() {
   const HINSTANCE hInstance = GetModuleHandleW(nullptr);
   // Pages are children of the tab control, so a page's grandparent is this dialog;
   // each carries its template number as its control id.
-  for (CDialogBase* pPage : {&m_videoPage, &m_audioPage, &m_systemPage, &m_hotkeyPage}) {
+  CDialogBase* const pages[] = {&m_videoPage, &m_audioPage, &m_systemPage, &m_hotkeyPage};
+  for (CDialogBase* pPage : pages) {
     if (HWND hPage = pPage->Create(hInstance, m_tab.get_Hwnd())) {
       SetWindowLongPtrW(hPage, GWLP_ID, static_cast<LONG_PTR>(pPage->get_TemplateId()));
     }

@@ -81,8 +81,9 @@ end_program() {
 show_dialog() { probe post "$title" 1280 128 0x0201 >/dev/null; wait_for visible || fail "the tray did not bring the dialog back"; }
 
 # Every start: DirectX and full screen checked, GDI not, the region button locked.
+start_state() { [ "$(checked 1218)$(checked 1219)$(checked 1220)" = 101 ]; }
 expect_start_state() {
-  [ "$(checked 1218)$(checked 1219)$(checked 1220)" = 101 ] ||
+  wait_for start_state ||
     fail "at start DirectX/GDI/full screen are $(checked 1218)/$(checked 1219)/$(checked 1220), not 1/0/1"
   expect_region_locked "at start"
 }
@@ -137,14 +138,15 @@ video_info() { "$ffprobe" -v error -select_streams v:0 -show_entries stream="$1"
 start_program
 expect_start_state
 click 1220
+sleep 1
 is_checked 1220 1 || fail "in DirectX mode a click cleared the full-screen box"
 say "start state; the full-screen box stays checked in DirectX mode: ok"
 
 click 1219
-is_checked 1219 1 || fail "the GDI button did not take the click"
+wait_for is_checked 1219 1 || fail "the GDI button did not take the click"
 expect_region_locked "GDI mode with full screen"
 click 1220
-is_checked 1220 0 || fail "in GDI mode the full-screen box did not clear"
+wait_for is_checked 1220 0 || fail "in GDI mode the full-screen box did not clear"
 
 # A region through the program's own button: from the target's corner, 640 x 480.
 click 1060
@@ -197,7 +199,7 @@ awk -v n="$nframes" -v d="$duration" 'BEGIN { r = n / d; exit !(r > 11.4 && r < 
 # Full screen again: the whole screen.
 show_dialog
 click 1220
-is_checked 1220 1 || fail "the full-screen box did not check again"
+wait_for is_checked 1220 1 || fail "the full-screen box did not check again"
 expect_region_locked "full screen again"
 record "$out" 1
 [ "$(video_info width,height)" = "$SW,$SH" ] || fail "the full-screen recording is $(video_info width,height), not $SW,$SH"
@@ -274,7 +276,7 @@ d3d9() { probe d3d9 "$title" "$dllname"; }
 probed() { [ "$(d3d9)" != 0 ]; }
 click 1219
 click 1219
-is_checked 1219 1 || fail "GDI did not take the clicks"
+wait_for is_checked 1219 1 || fail "GDI did not take the clicks"
 "$bench" run "$game" --seconds 120 >"$work/game.out" 2>&1 &
 game_pid=$!
 wait_for grep -q '^ready' "$work/game.out" || fail "the Direct3D 9 game did not start: $(cat "$work/game.out")"
@@ -288,7 +290,7 @@ sleep 4
 [ "$(d3d9)" = 0 ] || fail "the target watch probed the game in GDI mode"
 show_dialog
 click 1218
-is_checked 1218 1 || fail "DirectX did not take the click"
+wait_for is_checked 1218 1 || fail "DirectX did not take the click"
 wait_for probed || wait_for probed || fail "after GDI twice and DirectX once the target watch did not probe the game"
 say "GDI twice pauses the target watch, DirectX once lets it run again: ok"
 end_program

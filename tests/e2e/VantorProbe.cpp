@@ -3,6 +3,8 @@
 //   probe text TITLE ID            the text of control ID of the window titled TITLE
 //   probe rect TITLE ID            its screen rectangle: left top right bottom
 //   probe checked TITLE ID         its check state: 0, 1 (checked) or 2
+//   probe click TITLE ID           presses button ID as a click does (BM_CLICK), also
+//                                  where other windows cover it
 //   probe post TITLE MSG WP LP     posts a message to that window (numbers in C syntax)
 //   probe flags TITLE OSTREL_DLL   the hook library's command bits in the window's process
 //   probe d3d9 TITLE OSTREL_DLL    the Direct3D 9 Present offset the target watch's
@@ -139,6 +141,12 @@ int main(int argc, char** argv) {
     if (!hControl) return 2;
     std::printf("%d\n", static_cast<int>(SendMessageW(hControl, BM_GETCHECK, 0, 0)));
     return 0;
+  }
+  if (strCommand == "click" && argc == 4) {
+    HWND hControl = FindControl(hWnd, argv[3]);
+    if (!hControl) return 2;
+    DWORD_PTR nResult = 0;
+    return SendMessageTimeoutW(hControl, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &nResult) ? 0 : 1;
   }
   if (strCommand == "rect" && argc == 4) {
     HWND hControl = FindControl(hWnd, argv[3]);

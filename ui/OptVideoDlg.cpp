@@ -13,6 +13,7 @@
 #include "platform/win32/Owners.h"
 #include "recording/RecordingSettings.h"
 #include "ui/Localization.h"
+#include "ui/OptionPage.h"
 
 namespace vantor {
 
@@ -194,7 +195,7 @@ void COptVideoDlg::OnBrowse() {
   }
   // Chosen or not, the main dialog takes the folder (creating it when it has gone) and
   // saves the settings.
-  SendApply();
+  SendApplyToMainDialog(m_hWnd);
 }
 
 void COptVideoDlg::OnOpenFolder() {

@@ -8,16 +8,16 @@
 
 #include <string>
 
-#include "ui/OptionPage.h"
+#include "ui/DialogBase.h"
 #include "ui/resource.h"
 #include "widgets/HoverBitmapButton.h"
 #include "widgets/TransparentLabel.h"
 
 namespace vantor {
 
-class COptVideoDlg : public COptionPage {
+class COptVideoDlg : public CDialogBase {
  public:
-  COptVideoDlg() : COptionPage(IDD_OPT_VIDEO) {}
+  COptVideoDlg() : CDialogBase(IDD_OPT_VIDEO) {}
 
   // DirectX mode: the recording commands only raise the hook library's bits and the
   // hotkeys do nothing. Read by the main dialog's commands.

@@ -78,7 +78,12 @@ BOOL CPallumoDlg::OnInitDialog() {
   RegisterHotKeys(false);
 
   CreateOptionPages();
-  FillOptionPages();
+  // The pages show the settings just read.
+  m_audioPage.ShowSettings(m_bRecWin7);
+  m_videoPage.SetFrameRateText(m_strFrameRate);
+  m_videoPage.SetOutputFolderText(m_strOutPut);
+  m_systemPage.set_WndTop(m_bWndTop);
+  m_hotkeyPage.ShowHotKeys(m_wKeyRecord, m_wKeyPause, m_wKeyStop);
 
   SaveConfig(ConfigPath());
   CheckForUpdate(m_hWnd, m_strLanguage);
@@ -173,10 +178,18 @@ bool CPallumoDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pR
 }
 
 void CPallumoDlg::ApplySettings() {
-  TakeVideoPage();
-  TakeHotkeyPage();
-  TakeSystemPage();
-  TakeAudioPage();
+  // The pages' values, in the order they are taken. A page that could not be made
+  // leaves the loaded values, rather than the settings being saved empty.
+  if (m_videoPage.get_Hwnd()) {
+    m_strFrameRate = m_videoPage.get_FrameRateText();
+    m_strOutPut = m_videoPage.get_OutputFolderText();
+  }
+  m_hotkeyPage.ReadHotKeys(&m_wKeyRecord, &m_wKeyPause, &m_wKeyStop);
+  if (m_systemPage.get_Hwnd()) {
+    m_bWndTop = m_systemPage.get_WndTop();
+    m_strLanguage = m_systemPage.get_LanguageText();
+  }
+  if (m_audioPage.get_Hwnd()) m_bRecWin7 = m_audioPage.get_Loopback();
   const std::size_t nFolderEnd = g_strLanguageFile.rfind(L'\\');
   const std::wstring strLanguageFolder =
       nFolderEnd == std::wstring::npos ? std::wstring() : g_strLanguageFile.substr(0, nFolderEnd + 1);

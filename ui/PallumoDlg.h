@@ -11,6 +11,9 @@
 #include "gamecapture/HelperLink.h"
 #include "platform/win32/Owners.h"
 #include "ui/DialogBase.h"
+#include "ui/OptKeyDlg.h"
+#include "ui/OptOptionDlg.h"
+#include "ui/OptRecDlg.h"
 #include "ui/OptVideoDlg.h"
 #include "ui/resource.h"
 #include "widgets/HoverBitmapButton.h"
@@ -73,13 +76,6 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   // The texts the Record command reads from the video page.
   std::wstring FrameRateText() const;
   std::wstring OutputFolderText() const;
-  // The option pages and the settings (PallumoDlgPages.cpp): the pages shown with the
-  // settings at the start, and what the apply takes from each.
-  void FillOptionPages();
-  void TakeVideoPage();
-  void TakeHotkeyPage();
-  void TakeSystemPage();
-  void TakeAudioPage();
   std::wstring ConfigPath() const;
 
   HICON m_hIcon = nullptr;
@@ -106,9 +102,9 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   CHoverBitmapButton m_btnHide;
   CTransparentLabel m_title;
   COptVideoDlg m_videoPage;
-  CDialogBase m_audioPage{IDD_OPT_AUDIO};
-  CDialogBase m_systemPage{IDD_OPT_SYSTEM};
-  CDialogBase m_hotkeyPage{IDD_OPT_HOTKEY};
+  COptRecDlg m_audioPage;
+  COptOptionDlg m_systemPage;
+  COptKeyDlg m_hotkeyPage;
   CTabHost m_tab;
 
   // The target-watch thread, started at the end of the initialisation; the video page
@@ -116,7 +112,8 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   CThreadHandle m_targetWatch;
 };
 
-// WM_USER_APPLY_MSG, the pages' request to apply and save: ui/OptionPage.h.
+// Sent by the option pages to apply and save the settings.
+constexpr UINT WM_USER_APPLY_MSG = WM_USER + 260;
 // The tray icon's callback message.
 constexpr UINT WM_USER_TRAY_MSG = WM_USER + 256;
 // The tray icon's id.

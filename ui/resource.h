@@ -53,6 +53,21 @@
 #define IDC_OUTPUT_FOLDER 1051
 #define IDC_BROWSE 1059
 #define IDC_OPEN_FOLDER 1061
+// The audio page.
+#define IDC_LOOPBACK 1015
+#define IDC_DEVICE_LABEL 1005
+#define IDC_DEVICE_LIST 1052
+// The system page.
+#define IDC_WND_TOP 1202
+#define IDC_LANGUAGE_LABEL 1214
+#define IDC_LANGUAGE_LIST 1052
+// The hotkey page.
+#define IDC_RECORD_KEY_LABEL 1210
+#define IDC_PAUSE_KEY_LABEL 1211
+#define IDC_STOP_KEY_LABEL 1212
+#define IDC_RECORD_KEY 1207
+#define IDC_PAUSE_KEY 1208
+#define IDC_STOP_KEY 1209
 
 // The About box's links.
 #define IDC_WEB_LINK 1062

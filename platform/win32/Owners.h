@@ -57,6 +57,11 @@ struct FileHandleTraits {
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(Handle h) { ::CloseHandle(h); }
 };
+struct FindTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { ::FindClose(h); }
+};
 struct MemoryDcTraits {
   using Handle = HDC;
   static Handle Invalid() { return nullptr; }
@@ -90,6 +95,8 @@ using CEvent = CHandle;
 using CThreadHandle = CHandle;
 // Files from CreateFile: INVALID_HANDLE_VALUE when empty.
 using CFileHandle = CUniqueHandle<FileHandleTraits>;
+// A folder listing from FindFirstFile: INVALID_HANDLE_VALUE when empty.
+using CFindHandle = CUniqueHandle<FindTraits>;
 // A reference to a module (LoadLibrary, GetModuleHandleEx without the unchanged-count
 // flag), given back with FreeLibrary.
 using CModuleRef = CUniqueHandle<ModuleTraits>;

@@ -70,7 +70,7 @@ click() {  # ID
 
 flags() { probe flags "$title" "$dllname"; }
 # GDI mode, as a user chooses it: the video page's GDI button (full screen stays on).
-gdi_checked() { [ "$(probe checked "$title" 1219)" = 1 ]; }
+gdi_checked() { [ "$(probe state "$title" 1219 | cut -d' ' -f2)" = 1 ]; }
 gdi_mode() { click 1219; wait_for gdi_checked || fail "the GDI button did not take the click"; }
 tray() { probe post "$title" 1280 128 "$1" >/dev/null; }
 show_dialog() { tray 0x0201; wait_for visible || fail "a left click on the tray icon did not bring the dialog back"; }
@@ -130,7 +130,10 @@ expect_duration() {
   d=$("$ffprobe" -v error -select_streams v:0 -show_entries stream=duration,avg_frame_rate -of csv=p=0 "$file")
   say "$(basename "$file"): $d (expected ${seconds}s)"
   awk -v d="${d#*,}" -v s="$seconds" 'BEGIN { exit !(d >= s - 0.5 && d <= s + 0.5) }' || fail "lasts ${d#*,} s, not $seconds s"
-  [ "${d%%,*}" = 5/1 ] || fail "frame rate ${d%%,*}, not 5/1"
+  # With sound from the audio page's device the rate is fitted to the sound's length:
+  # near 5, not exactly 5.
+  awk -v r="${d%%,*}" 'BEGIN { split(r, f, "/"); x = f[1] / (f[2] ? f[2] : 1); exit !(x >= 4.5 && x <= 5.5) }' ||
+    fail "frame rate ${d%%,*}, not about 5"
 }
 
 # Keys reach Wine only through one of its windows holding the X keyboard focus; a

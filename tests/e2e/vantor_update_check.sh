@@ -131,7 +131,7 @@ delay=$(( t_silent - t_current ))
 echo "silent server: main window ${delay} ms later: ok"
 
 # The Chinese language name asks in Chinese, under the Chinese title.
-sed -i 's/^Language=""/Language="SimpChinese"/' "$prog/Config.ini"
+sed -i 's/^Language="[^"]*"/Language="SimpChinese"/' "$prog/Config.ini"
 grep -q '^Language="SimpChinese"' "$prog/Config.ini" || fail "Config.ini has no language line to change"
 start_server answer 10
 start_program

@@ -53,7 +53,7 @@ hidden() { ! visible; }
 # The region selection window's title is "Title".
 region_shown() { visible_named '^Title$'; }
 region_hidden() { ! region_shown; }
-checked() { probe checked "$title" "$1"; }
+checked() { probe state "$title" "$1" | cut -d' ' -f2; }
 is_checked() { [ "$(checked "$1")" = "$2" ]; }
 config_has() { tr -d '\r' <"$prog/Config.ini" | grep -qxF -- "$1"; }
 

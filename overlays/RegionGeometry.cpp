@@ -17,6 +17,10 @@ bool IsOdd(std::int64_t n) { return n % 2 != 0; }
 
 }  // namespace
 
+CaptureRect WholeScreenRect(std::int32_t nWidth, std::int32_t nHeight) {
+  return {0, 0, nWidth - 1, nHeight - 1};
+}
+
 void NormalizeRect(CaptureRect& rc) {
   if (rc.left > rc.right) std::swap(rc.left, rc.right);
   if (rc.top > rc.bottom) std::swap(rc.top, rc.bottom);

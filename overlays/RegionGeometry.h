@@ -21,6 +21,10 @@ struct RegionPoint {
 // top <= bottom.
 void NormalizeRect(CaptureRect& rc);
 
+// The whole screen of nWidth x nHeight pixels as a recording area (inclusive corners):
+// what the full-screen choice records.
+CaptureRect WholeScreenRect(std::int32_t nWidth, std::int32_t nHeight);
+
 // A rectangle with nothing in it for the selection: right <= left or bottom <= top. A
 // single point (a click without a move) is empty, as the frame draws the half-open
 // rectangle from (left, top) to (right, bottom).

@@ -196,8 +196,8 @@ void CPallumoDlg::DestroyBorderWindow() {
   m_pBorderWnd.reset();
 }
 
-std::wstring CPallumoDlg::FrameRateText() const { return m_strFrameRate; }
+std::wstring CPallumoDlg::FrameRateText() const { return m_videoPage.get_FrameRateText(); }
 
-std::wstring CPallumoDlg::OutputFolderText() const { return m_strOutPut; }
+std::wstring CPallumoDlg::OutputFolderText() const { return m_videoPage.get_OutputFolderText(); }
 
 }  // namespace vantor

@@ -77,13 +77,11 @@ BOOL CPallumoDlg::OnInitDialog() {
   AddTrayIcon(strTitle);
   RegisterHotKeys(false);
 
-  // Until the video page exists: every start records the whole screen, as its
-  // full-screen box does.
-  g_CaptureRect = {0, 0, GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1};
-
   CreateOptionPages();
-  // The audio, system and hotkey pages show the settings just read.
+  // The pages show the settings just read.
   m_audioPage.ShowSettings(m_bRecWin7);
+  m_videoPage.SetFrameRateText(m_strFrameRate);
+  m_videoPage.SetOutputFolderText(m_strOutPut);
   m_systemPage.set_WndTop(m_bWndTop);
   m_hotkeyPage.ShowHotKeys(m_wKeyRecord, m_wKeyPause, m_wKeyStop);
 
@@ -175,20 +173,17 @@ bool CPallumoDlg::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, INT_PTR* pR
         *pResult = TRUE;
         return true;
       }
-      if (uMsg == WM_USER_TEST_CAPTURE_MODE) {
-        m_bDirectXMode = wParam ? 1 : 0;
-        // As the mode buttons will: the target watch runs exactly in DirectX mode.
-        SetTargetWatchPaused(m_bDirectXMode == 0);
-        *pResult = TRUE;
-        return true;
-      }
       return false;
   }
 }
 
 void CPallumoDlg::ApplySettings() {
-  // The option pages add their values here as they arrive; until then the members
-  // hold what was loaded.
+  // The pages' values, in the order they are taken. A page that could not be made
+  // leaves the loaded values, rather than the settings being saved empty.
+  if (m_videoPage.get_Hwnd()) {
+    m_strFrameRate = m_videoPage.get_FrameRateText();
+    m_strOutPut = m_videoPage.get_OutputFolderText();
+  }
   m_hotkeyPage.ReadHotKeys(&m_wKeyRecord, &m_wKeyPause, &m_wKeyStop);
   if (m_systemPage.get_Hwnd()) {
     m_bWndTop = m_systemPage.get_WndTop();

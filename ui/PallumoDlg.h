@@ -14,6 +14,7 @@
 #include "ui/OptKeyDlg.h"
 #include "ui/OptOptionDlg.h"
 #include "ui/OptRecDlg.h"
+#include "ui/OptVideoDlg.h"
 #include "ui/resource.h"
 #include "widgets/HoverBitmapButton.h"
 #include "widgets/ImageButton.h"
@@ -44,7 +45,7 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   void OnStop();
   void OnHelp();
   // DirectX mode (the video page's choice; the mode every start begins in).
-  bool IsDirectXMode() const { return m_bDirectXMode != 0; }
+  bool IsDirectXMode() const { return m_videoPage.IsDirectXMode(); }
 
   // Starts the 64-bit helper (64-bit Windows only); see CHelperLink.
   bool StartHelper() { return m_HelperLink.StartHelper(); }
@@ -79,9 +80,6 @@ class CPallumoDlg : public CDialogBase, public CSettings {
 
   HICON m_hIcon = nullptr;
 
-  // The video page's capture mode until that page exists; tests switch it with
-  // WM_USER_TEST_CAPTURE_MODE.
-  BYTE m_bDirectXMode = 1;
   // The window the cursor reporter reports to, set by the first GDI Record.
   HWND m_hCursorReportWnd = nullptr;
   UINT m_uSaveCursorMsg = 0;
@@ -103,7 +101,7 @@ class CPallumoDlg : public CDialogBase, public CSettings {
   CHoverBitmapButton m_btnClose;
   CHoverBitmapButton m_btnHide;
   CTransparentLabel m_title;
-  CDialogBase m_videoPage{IDD_OPT_VIDEO};
+  COptVideoDlg m_videoPage;
   COptRecDlg m_audioPage;
   COptOptionDlg m_systemPage;
   COptKeyDlg m_hotkeyPage;
@@ -118,9 +116,6 @@ class CPallumoDlg : public CDialogBase, public CSettings {
 constexpr UINT WM_USER_APPLY_MSG = WM_USER + 260;
 // The tray icon's callback message.
 constexpr UINT WM_USER_TRAY_MSG = WM_USER + 256;
-// For the tests, until the video page's mode buttons exist: wParam 0 chooses GDI mode,
-// 1 DirectX mode. Not a setting: nothing stores it.
-constexpr UINT WM_USER_TEST_CAPTURE_MODE = WM_USER + 300;
 // The tray icon's id.
 constexpr UINT kTrayIconId = 128;
 

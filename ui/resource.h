@@ -16,6 +16,10 @@
 // The close and hide buttons' pictures: normal, hovered, pressed side by side.
 #define IDB_CLOSE 136
 #define IDB_HIDE 137
+// The video page's buttons: normal, hovered, pressed, locked side by side.
+#define IDB_REGION 138
+#define IDB_BROWSE 139
+#define IDB_OPEN_FOLDER 140
 
 #define IDD_ABOUTBOX 100
 #define IDD_VANTOR_DIALOG 102
@@ -38,6 +42,17 @@
 #define IDC_TAB_PLACEHOLDER 1217
 #define IDC_TAB 4001
 
+// The video page.
+#define IDC_DIRECTX 1218
+#define IDC_GDI 1219
+#define IDC_FULLSCREEN 1220
+#define IDC_REGION 1060
+#define IDC_FRAMERATE_LABEL 1201
+#define IDC_FRAMERATE 1199
+#define IDC_OUTPUT_LABEL 1004
+#define IDC_OUTPUT_FOLDER 1051
+#define IDC_BROWSE 1059
+#define IDC_OPEN_FOLDER 1061
 // The audio page.
 #define IDC_LOOPBACK 1015
 #define IDC_DEVICE_LABEL 1005

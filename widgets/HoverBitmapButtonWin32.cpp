@@ -7,7 +7,7 @@
 namespace vantor {
 namespace {
 
-enum StripState { kNormal = 0, kHover = 1, kPressed = 2 };
+enum StripState { kNormal = 0, kHover = 1, kPressed = 2, kLocked = 3 };
 constexpr COLORREF kSeeThrough = RGB(255, 0, 255);
 
 }  // namespace
@@ -27,9 +27,26 @@ void CHoverBitmapButton::OnAttached() {
   InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
+void CHoverBitmapButton::SetLocked(bool bLocked) {
+  if (m_bLocked == bLocked) return;
+  m_bLocked = bLocked;
+  if (m_hWnd) InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
 LRESULT CHoverBitmapButton::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (m_hover.Track(m_hWnd, uMsg)) InvalidateRect(m_hWnd, nullptr, FALSE);
   if (uMsg == WM_ERASEBKGND) return TRUE;
+  if (m_bLocked) {
+    switch (uMsg) {
+      // The button never sees the click, so it neither pushes in nor reports one.
+      case WM_LBUTTONDOWN:
+      case WM_LBUTTONDBLCLK:
+      case WM_LBUTTONUP:
+        return 0;
+      default:
+        break;
+    }
+  }
   return Default(uMsg, wParam, lParam);
 }
 
@@ -47,7 +64,9 @@ void CHoverBitmapButton::Draw(const DRAWITEMSTRUCT& item) {
   if (!m_strip) return;
 
   int nState = kNormal;
-  if (item.itemState & ODS_DISABLED) {
+  if (m_bLocked) {
+    nState = m_nStates > kLocked ? kLocked : kNormal;
+  } else if (item.itemState & ODS_DISABLED) {
     nState = kNormal;
   } else if (item.itemState & ODS_SELECTED) {
     nState = kPressed;

@@ -14,8 +14,12 @@
 //   probe tab TITLE ID INDEX       the screen rectangle of tab INDEX of tab control ID
 //   probe shown TITLE              exit 0 when a visible window has that title, else 2
 //   probe texts TITLE              the texts of all the window's controls, one a line
+//   probe click TITLE ID           presses button ID as a click does (BM_CLICK), also
+//                                  where other windows cover it
 //   probe post TITLE MSG WP LP     posts a message to that window (numbers in C syntax)
 //   probe flags TITLE OSTREL_DLL   the hook library's command bits in the window's process
+//   probe d3d9 TITLE OSTREL_DLL    the Direct3D 9 Present offset the target watch's
+//                                  probe stored there (0 until a probe ran)
 //   probe hold TITLE [WORD]        shows a window titled TITLE near the bottom right
 //                                  corner, away from the dialog (keyboard focus for keys
 //                                  sent by the tests) and, with WORD, holds that hotkey
@@ -47,9 +51,15 @@ HWND FindTop(const char* pszTitle) {
 
 long Number(const char* psz) { return std::strtol(psz, nullptr, 0); }
 
+// WM_GETTEXT, which the system carries across processes: GetWindowText would read only
+// the caption kept with the window, which an edit box's or a combo box's text is not.
 int PrintText(HWND hControl) {
   wchar_t sz[1024] = {};
-  GetWindowTextW(hControl, sz, 1024);
+  DWORD_PTR nResult = 0;
+  if (!SendMessageTimeoutW(hControl, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(sz), SMTO_ABORTIFHUNG, 5000,
+                           &nResult)) {
+    return 1;
+  }
   std::printf("%s\n", vantor::Utf8FromWide(sz).c_str());
   return 0;
 }
@@ -144,15 +154,15 @@ BOOL CALLBACK PrintChildText(HWND hWnd, LPARAM /*lParam*/) {
   return TRUE;
 }
 
-// The command bits: sg_Dll lies at the same place in the library wherever it is loaded,
+// A field of sg_Dll: sg_Dll lies at the same place in the library wherever it is loaded,
 // so its distance from the base in this process finds it in the other one.
-int PrintFlags(HWND hWnd, const char* pszOstrel) {
+template <class T>
+int PrintDllField(HWND hWnd, const char* pszOstrel, std::size_t nField) {
   HMODULE hOstrel = LoadLibraryA(pszOstrel);
   if (!hOstrel) return 1;
   const auto* pDll = reinterpret_cast<const BYTE*>(GetProcAddress(hOstrel, "sg_Dll"));
   if (!pDll) return 1;
-  const std::size_t nOffset = static_cast<std::size_t>(pDll - reinterpret_cast<const BYTE*>(hOstrel)) +
-                              offsetof(CCOstrelDll, m_nCommandFlags);
+  const std::size_t nOffset = static_cast<std::size_t>(pDll - reinterpret_cast<const BYTE*>(hOstrel)) + nField;
   DWORD dwPid = 0;
   GetWindowThreadProcessId(hWnd, &dwPid);
   HANDLE hProcess = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, dwPid);
@@ -165,12 +175,12 @@ int PrintFlags(HWND hWnd, const char* pszOstrel) {
       wchar_t szName[MAX_PATH] = {};
       GetModuleBaseNameW(hProcess, modules[i], szName, MAX_PATH);
       if (lstrcmpiW(szName, L"Ostrel.dll") != 0 && lstrcmpiW(szName, L"OstrelX64.dll") != 0) continue;
-      LONG nFlags = 0;
+      T value = 0;
       SIZE_T nRead = 0;
-      if (ReadProcessMemory(hProcess, reinterpret_cast<const BYTE*>(modules[i]) + nOffset, &nFlags, sizeof(nFlags),
+      if (ReadProcessMemory(hProcess, reinterpret_cast<const BYTE*>(modules[i]) + nOffset, &value, sizeof(value),
                             &nRead) &&
-          nRead == sizeof(nFlags)) {
-        std::printf("%ld\n", static_cast<long>(nFlags));
+          nRead == sizeof(value)) {
+        std::printf("%lld\n", static_cast<long long>(value));
         nResult = 0;
       }
       break;
@@ -220,7 +230,12 @@ int main(int argc, char** argv) {
                ? 0
                : 1;
   }
-  if (strCommand == "flags" && argc == 4) return PrintFlags(hWnd, argv[3]);
+  if (strCommand == "flags" && argc == 4) {
+    return PrintDllField<LONG>(hWnd, argv[3], offsetof(CCOstrelDll, m_nCommandFlags));
+  }
+  if (strCommand == "d3d9" && argc == 4) {
+    return PrintDllField<ULONG_PTR>(hWnd, argv[3], offsetof(CCOstrelDll, m_nD3D9Present));
+  }
   // Every other command names a control.
   if (argc < 4) return 1;
   HWND hControl = FindControl(hWnd, argv[3]);
@@ -246,6 +261,10 @@ int main(int argc, char** argv) {
   if (strCommand == "hotkey" && argc == 4) {
     std::printf("%u\n", static_cast<unsigned>(SendMessageW(hControl, HKM_GETHOTKEY, 0, 0) & 0xFFFF));
     return 0;
+  }
+  if (strCommand == "click" && argc == 4) {
+    DWORD_PTR nResult = 0;
+    return SendMessageTimeoutW(hControl, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &nResult) ? 0 : 1;
   }
   if (strCommand == "tab" && argc == 5) return PrintTabRect(hControl, static_cast<int>(Number(argv[4])));
   if (strCommand == "rect" && argc == 4) {

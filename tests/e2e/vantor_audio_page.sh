@@ -44,7 +44,11 @@ visible() { [ -n "$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null 
 
 # GDI mode: the program records by itself. (Until the video page's mode buttons exist,
 # a test-only message chooses it.)
-choose_gdi_mode() { probe post "$title" 1324 0 0 >/dev/null; sleep 0.3; }
+# The video page's GDI button, pressed through the probe (the page may be hidden).
+choose_gdi_mode() {
+  probe click "$title" 278/1219 >/dev/null || fail "no GDI button"
+  vantor_wait_for eval '[ "$(probe state "$title" 278/1219 | cut -d" " -f2)" = 1 ]' || fail "GDI mode was not chosen"
+}
 
 # Chooses ROW on the audio page, records four seconds and prints the file's path.
 record_from() {

@@ -69,7 +69,9 @@ click() {  # ID
 }
 
 flags() { probe flags "$title" "$dllname"; }
-gdi_mode() { probe post "$title" 1324 0 0 >/dev/null; sleep 0.3; }
+# GDI mode, as a user chooses it: the video page's GDI button (full screen stays on).
+gdi_checked() { [ "$(probe state "$title" 1219 | cut -d' ' -f2)" = 1 ]; }
+gdi_mode() { click 1219; wait_for gdi_checked || fail "the GDI button did not take the click"; }
 tray() { probe post "$title" 1280 128 "$1" >/dev/null; }
 show_dialog() { tray 0x0201; wait_for visible || fail "a left click on the tray icon did not bring the dialog back"; }
 

@@ -116,11 +116,12 @@ pid_lines() { traced | grep -ci "^< pid $1\$" || true; }
 # The last two lines for the two 64-bit games, in order.
 last_two_game_lines() { traced | grep -iE "^< pid (${winpid[g1]}|${winpid[g2]})\$" | tail -n 2 | sed 's/^< pid //I' | tr '\n' ' '; }
 
-# The capture mode: until the video page's mode buttons exist, the test-only message.
+# The capture mode: the video page's DirectX (1218) and GDI (1219) buttons, pressed
+# through the probe, as the games' windows may cover the dialog.
 choose_mode() {  # gdi | directx
-  local wparam=1
-  [ "$1" = gdi ] && wparam=0
-  "$bench" run "$prog/$(basename "$vantor_probe")" post "$title" 1324 "$wparam" 0 >/dev/null || fail "no Vantor window"
+  local id=1218
+  [ "$1" = gdi ] && id=1219
+  "$bench" run "$prog/$(basename "$vantor_probe")" click "$title" "$id" >/dev/null || fail "no Vantor window or no button $id"
 }
 
 # 1. The shell appears late, goes, and comes back.

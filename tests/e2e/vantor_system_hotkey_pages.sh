@@ -56,7 +56,11 @@ winpath() { echo "Z:${1//\//\\}"; }
 
 # GDI mode: the program records by itself. (Until the video page's mode buttons exist,
 # a test-only message chooses it.)
-choose_gdi_mode() { probe post "$title" 1324 0 0 >/dev/null; sleep 0.3; }
+# The video page's GDI button, pressed through the probe (the page may be hidden).
+choose_gdi_mode() {
+  probe click "$title" 278/1219 >/dev/null || fail "no GDI button"
+  vantor_wait_for eval '[ "$(probe state "$title" 278/1219 | cut -d" " -f2)" = 1 ]' || fail "GDI mode was not chosen"
+}
 
 click_at() {  # left top right bottom
   xdotool mousemove $(( ($1 + $3) / 2 )) $(( ($2 + $4) / 2 )) click 1

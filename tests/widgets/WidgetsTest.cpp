@@ -116,11 +116,27 @@ bool IsCaptionGreen(int r, int g, int b) { return g >= 150 && r <= 160 && b <= 1
 class CTestDialog : public CDialogBase {
  public:
   CTestDialog() : CDialogBase(IDD_WIDGETS_TEST) {}
+  int m_nClicks = 0;
   CImageButton m_button;
   CHoverBitmapButton m_closeButton;
   CTransparentLabel m_label;
   CTabHost m_tab;
+
+ protected:
+  void OnCommand(WORD wId, WORD wCode, HWND) override {
+    if (wId == IDC_TEST_BITMAP_BUTTON && wCode == BN_CLICKED) ++m_nClicks;
+  }
 };
+
+// A click of the left button in the middle of a control, as the mouse makes it.
+void ClickOn(HWND hControl) {
+  RECT rc = {};
+  GetClientRect(hControl, &rc);
+  const LPARAM lPoint = MAKELPARAM(rc.right / 2, rc.bottom / 2);
+  SendMessageW(hControl, WM_LBUTTONDOWN, MK_LBUTTON, lPoint);
+  SendMessageW(hControl, WM_LBUTTONUP, 0, lPoint);
+  Pump();
+}
 
 class widgets_Controls : public ::testing::Test {
  protected:
@@ -211,6 +227,31 @@ TEST_F(widgets_Controls, HoverBitmapButtonShowsOneStateCellWithTheSeeThroughColo
   EXPECT_GT(pressed.Count(isPressedRed), 100);
   EXPECT_EQ(pressed.Count(isHoverRed), 0);
   SendMessageW(hButton, BM_SETSTATE, FALSE, 0);
+}
+
+TEST_F(widgets_Controls, LockedBitmapButtonIgnoresClicksAndShowsItsLockedCell) {
+  HWND hButton = Item(IDC_TEST_BITMAP_BUTTON);
+  ASSERT_TRUE(m_dlg.m_closeButton.Attach(hButton));
+  ASSERT_TRUE(m_dlg.m_closeButton.LoadStrip(GetModuleHandleW(nullptr), IDB_REGION, 4));
+  // The region picture: a blue dashed frame, all grey in the locked cell.
+  const auto isBlue = [](int r, int g, int b) { return r == 0x2e && g == 0x86 && b == 0xc1; };
+  const auto isGrey = [](int r, int g, int b) { return r == 0xb3 && g == 0xb6 && b == 0xb7; };
+  LeaveControl(hButton);
+
+  m_dlg.m_closeButton.SetLocked(true);
+  ClickOn(hButton);
+  EXPECT_EQ(m_dlg.m_nClicks, 0);
+  const CSnapshot locked(hButton);
+  EXPECT_EQ(locked.Count(isBlue), 0);
+  EXPECT_GT(locked.Count(isGrey), 10);
+
+  m_dlg.m_closeButton.SetLocked(false);
+  ClickOn(hButton);
+  EXPECT_EQ(m_dlg.m_nClicks, 1);
+  LeaveControl(hButton);
+  const CSnapshot unlocked(hButton);
+  EXPECT_GT(unlocked.Count(isBlue), 10);
+  EXPECT_EQ(unlocked.Count(isGrey), 0);
 }
 
 TEST_F(widgets_Controls, TransparentLabelDrawsItsNewTextOverTheSkin) {

@@ -180,9 +180,9 @@ run_check --frames "$frames" --size 640x480 --pattern 16,16 --pad 96,160,96 --wi
 say "F6 ... F8 records the region: 640 x 480 at 5/1, the target's pattern at its place: ok"
 
 # A frame rate typed by hand: the box's edit takes the keys once the dialog has the
-# keyboard. Record takes the number the text starts with, and a recording runs at whole
-# frames a second (12.5 gives 12, as 29.97 gives 29); the stream's rate is fitted to
-# the sound's length, so it lies near 12, well away from 12.5.
+# keyboard. Record takes the number the text starts with, fraction and all: the frames
+# fall due 12.5 a second (80 ms apart). The stream's rate is fitted to the sound's
+# length, so it lies near 12.5, well away from the 12 a whole-frame rate would give.
 show_dialog
 r=$(probe rect "$title" 1199); set -- $r
 xdotool mousemove $(( $1 + 8 )) $(( ($2 + $4) / 2 )) click --repeat 2 1
@@ -195,7 +195,7 @@ record "$out" 4
 read -r nframes < <("$ffprobe" -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$file")
 duration=$(video_info duration)
 say "typed 12.5 fps: $nframes frames in $duration s ($(video_info r_frame_rate))"
-awk -v n="$nframes" -v d="$duration" 'BEGIN { r = n / d; exit !(r > 11.7 && r < 12.3) }' ||
+awk -v n="$nframes" -v d="$duration" 'BEGIN { r = n / d; exit !(r > 12.25 && r < 12.75) }' ||
   fail "a typed '12.5 fps' recorded at $nframes / $duration frames per second"
 
 # Full screen again: the whole screen.

@@ -42,27 +42,25 @@ int CALLBACK BrowseCallback(HWND hChooser, UINT uMsg, LPARAM, LPARAM lpInitialFo
   return 0;
 }
 
-}  // namespace
-
-std::wstring COptVideoDlg::get_FrameRateText() const {
-  HWND hBox = m_hWnd ? GetDlgItem(m_hWnd, IDC_FRAMERATE) : nullptr;
-  if (!hBox) return {};
-  std::wstring strText(static_cast<std::size_t>(GetWindowTextLengthW(hBox)) + 1, L'\0');
-  strText.resize(static_cast<std::size_t>(GetWindowTextW(hBox, strText.data(), static_cast<int>(strText.size()))));
+// The whole text of a control of the page; empty before the page exists.
+std::wstring ControlText(HWND hPage, int nId) {
+  HWND hControl = hPage ? GetDlgItem(hPage, nId) : nullptr;
+  if (!hControl) return {};
+  std::wstring strText(static_cast<std::size_t>(GetWindowTextLengthW(hControl)) + 1, L'\0');
+  strText.resize(
+      static_cast<std::size_t>(GetWindowTextW(hControl, strText.data(), static_cast<int>(strText.size()))));
   return strText;
 }
+
+}  // namespace
+
+std::wstring COptVideoDlg::get_FrameRateText() const { return ControlText(m_hWnd, IDC_FRAMERATE); }
 
 void COptVideoDlg::SetFrameRateText(const std::wstring& strText) {
   if (m_hWnd) SetDlgItemTextW(m_hWnd, IDC_FRAMERATE, strText.c_str());
 }
 
-std::wstring COptVideoDlg::get_OutputFolderText() const {
-  HWND hBox = m_hWnd ? GetDlgItem(m_hWnd, IDC_OUTPUT_FOLDER) : nullptr;
-  if (!hBox) return {};
-  std::wstring strText(static_cast<std::size_t>(GetWindowTextLengthW(hBox)) + 1, L'\0');
-  strText.resize(static_cast<std::size_t>(GetWindowTextW(hBox, strText.data(), static_cast<int>(strText.size()))));
-  return strText;
-}
+std::wstring COptVideoDlg::get_OutputFolderText() const { return ControlText(m_hWnd, IDC_OUTPUT_FOLDER); }
 
 void COptVideoDlg::SetOutputFolderText(const std::wstring& strText) {
   if (m_hWnd) SetDlgItemTextW(m_hWnd, IDC_OUTPUT_FOLDER, strText.c_str());

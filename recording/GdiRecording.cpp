@@ -75,6 +75,15 @@ std::int32_t WholeFramesPerSecond(float fFrameRate) {
   return static_cast<std::int32_t>(fFrameRate);
 }
 
+bool ICaptureHost::GrabAndPutFrame(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight,
+                                   std::uint32_t nFrameBytes) {
+  const BitmapInfoHeader* pFrame = GrabFrame(nLeft, nTop, nWidth, nHeight, false);
+  const bool bPut = pFrame && pFrame->biSizeImage == nFrameBytes;
+  if (bPut) PutFrame(reinterpret_cast<const std::uint8_t*>(pFrame) + FramePixelOffset(*pFrame));
+  if (pFrame) ReleaseFrame(pFrame);
+  return bPut;
+}
+
 // ---------------------------------------------------------------------------------
 
 CRecordingControl::CRecordingControl(std::atomic<std::int32_t>& recording, std::atomic<std::int32_t>& paused)
@@ -103,6 +112,11 @@ CRecordingControl::StartResult CRecordingControl::Start(RunFunction fnRun) {
   m_nRun = nRun;
   m_nGrabs.store(0);
   m_bInPauseWait.store(false);
+  {
+    std::lock_guard<std::mutex> clock(m_ClockLock);
+    m_bLoopStarted = m_bPauseOpen = false;
+    m_nPausedMs = 0;
+  }
   m_Paused.store(0);
   m_nCurrentRun.store(nRun);
   m_Recording.store(1);
@@ -169,6 +183,30 @@ bool CRecordingControl::WaitForThreadEnd(std::uint32_t nTimeoutMs) {
   }
   // It has finished its work; what is left is its return.
   if (thread.joinable()) thread.join();
+  return true;
+}
+
+void CRecordingControl::MarkLoopStart(std::uint32_t nNowMs) {
+  std::lock_guard<std::mutex> clock(m_ClockLock);
+  m_bLoopStarted = true;
+  m_nLoopStartMs = nNowMs;
+}
+
+void CRecordingControl::MarkPause(bool bPaused, std::uint32_t nNowMs) {
+  std::lock_guard<std::mutex> clock(m_ClockLock);
+  if (bPaused == m_bPauseOpen) return;
+  m_bPauseOpen = bPaused;
+  if (bPaused)
+    m_nPauseStartMs = nNowMs;
+  else
+    m_nPausedMs += nNowMs - m_nPauseStartMs;
+}
+
+bool CRecordingControl::get_RecordedMs(std::uint32_t nNowMs, std::uint32_t* pMs) const {
+  std::lock_guard<std::mutex> clock(m_ClockLock);
+  if (!m_bLoopStarted) return false;
+  const std::uint32_t nPaused = m_nPausedMs + (m_bPauseOpen ? nNowMs - m_nPauseStartMs : 0u);
+  *pMs = nNowMs - m_nLoopStartMs - nPaused;
   return true;
 }
 
@@ -241,32 +279,40 @@ void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_
   std::uint32_t nLoopStart = 0;
   while (control.IsActive(nRun)) {
     if (paused.load() != 0) {
+      // From here to the next grab is left out of the file: the frames before the pause
+      // fill the time up to it, and the schedule starts again at that grab.
+      const std::uint32_t nPauseStart = host.NowMs();
+      if (!bFirst) control.MarkPause(true, nPauseStart);
       control.SetInPauseWait(true);
       while (paused.load() != 0 && control.IsActive(nRun)) host.SleepMs(kPausePollMs);
       control.SetInPauseWait(false);
+      const std::uint32_t nPauseEnd = host.NowMs();
+      if (!bFirst) {
+        control.MarkPause(false, nPauseEnd);
+        outcome.nPausedMs += nPauseEnd - nPauseStart;
+      }
       // Stop during a pause ends the recording without one more frame.
       if (!control.IsActive(nRun)) break;
-      // The paused time is left out: the schedule starts again at the next grab.
       bAnchor = true;
     }
     const std::uint32_t nStart = host.NowMs();
-    if (bFirst) nLoopStart = nStart;
+    if (bFirst) {
+      nLoopStart = nStart;
+      control.MarkLoopStart(nStart);
+    }
     bFirst = false;
     if (bAnchor) schedule.Anchor(nStart);
     bAnchor = false;
     TakeMovedOrigin(&nLeft, &nTop);
 
-    const BitmapInfoHeader* pFrame = host.GrabFrame(nLeft, nTop, nWidth, nHeight, false);
     // No frame (memory was short): nothing to hand over, and the count stays as it is
     // so that the file has exactly one frame per frame handed over.
-    if (pFrame && pFrame->biSizeImage == nFrameBytes) {
-      host.PutFrame(reinterpret_cast<const std::uint8_t*>(pFrame) + FramePixelOffset(*pFrame));
+    if (host.GrabAndPutFrame(nLeft, nTop, nWidth, nHeight, nFrameBytes)) {
       ++outcome.nGrabs;
       control.CountGrab();
     } else {
       ++outcome.nSkipped;
     }
-    if (pFrame) host.ReleaseFrame(pFrame);
     outcome.nLoopMs = host.NowMs() - nLoopStart;
 
     // The next grab at its deadline; a late one starts at once (see CFrameSchedule).

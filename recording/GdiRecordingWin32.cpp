@@ -52,6 +52,14 @@ class CGdiCaptureHost final : public ICaptureHost {
   }
   // The frame is the held one: the next grab reuses it.
   void ReleaseFrame(const BitmapInfoHeader*) override {}
+  // The grab's rows go straight into the encoder's slot: the only copy a frame makes.
+  bool GrabAndPutFrame(std::int32_t nLeft, std::int32_t nTop, std::int32_t, std::int32_t,
+                       std::uint32_t nFrameBytes) override {
+    if (!m_Grab.IsPrepared() || m_Grab.get_Header().biSizeImage != nFrameBytes) return false;
+    if (!m_Grab.GrabInto(nLeft, nTop, &s_BorderFlash, g_EncoderThread.get_WriteSlot())) return false;
+    g_EncoderThread.PublishFrame();
+    return true;
+  }
   Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatBlock& audioFormat,
                        std::int32_t nFramesPerSecond, const wchar_t* szFileName, std::string* pError) override {
     // A recording too long for one file goes on in the next, named after its own start

@@ -2,8 +2,11 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#include <mmsystem.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -185,8 +188,11 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
 
   const double dCpuStart = ProcessCpuSeconds();
   const auto tStart = std::chrono::steady_clock::now();
-  const auto tEnd = tStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                 std::chrono::duration<double>(options.dSeconds));
+  // --duration is recorded time: it runs from the loop's first grab (the start before it
+  // makes the file and the encoder) and leaves paused time out, as the file does. The
+  // recording's own clock says how much there is.
+  const auto nDurationMs = static_cast<std::uint32_t>(std::llround(options.dSeconds * 1000.0));
+  const bool bFineTimer = ::timeBeginPeriod(1) == TIMERR_NOERROR;
   if (engine.Record(settings) != RecordResult::kStarted) {
     outcome.strError = "the recording thread cannot be started";
   } else {
@@ -194,11 +200,13 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
     // The main dialog's part: keep the border window's messages flowing until the
     // recording is to end.
     while (engine.get_Control().IsThreadRunning() && !IsRecordingStopRequested()) {
-      const auto tNow = std::chrono::steady_clock::now();
-      if (tNow >= tEnd) break;
-      const auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - tNow).count();
-      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<long long>(nLeft, 50)),
-                                  QS_ALLINPUT);
+      std::uint32_t nRecorded = 0;
+      DWORD dwWait = 50;
+      if (engine.get_Control().get_RecordedMs(::timeGetTime(), &nRecorded)) {
+        if (nRecorded >= nDurationMs) break;
+        dwWait = std::min<DWORD>(dwWait, nDurationMs - nRecorded);
+      }
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, dwWait, QS_ALLINPUT);
       PumpWindowMessages();
     }
     // After a Stop the encoder thread finishes the file on its own; either way it is
@@ -206,6 +214,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
     FinishRecordingAndWait();
   }
   const auto tDone = std::chrono::steady_clock::now();
+  if (bFineTimer) ::timeEndPeriod(1);
   ::SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
   UseBorderWindow(nullptr);
   border.Destroy();
@@ -223,6 +232,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   outcome.nSkipped = capture.nSkipped;
   outcome.nRepeated = capture.nRepeated;
   outcome.dLoopSeconds = capture.nLoopMs / 1000.0;
+  outcome.dPausedSeconds = capture.nPausedMs / 1000.0;
   if (!capture.bStarted) {
     outcome.strError = capture.strError.empty() ? "the recording could not start" : capture.strError;
     return outcome;

@@ -69,6 +69,9 @@ class CEncoderThread {
   void PublishFrame() { m_Buffer.Publish(m_Pending); }
   // The newest frame counts nSlots more times.
   void RepeatFrame(std::uint32_t nSlots) { m_Buffer.Repeat(nSlots, m_Pending); }
+  // Waits until the encoder has taken the frame handed over last (or the recording
+  // stops): the next one can then be handed over without replacing it unseen.
+  bool WaitUntilTaken() { return m_Buffer.WaitUntilTaken(m_Recording, m_bStop); }
   // Waits until every frame handed over so far is encoded (or the recording stops).
   bool WaitUntilEncoded() { return m_Buffer.WaitUntilDrained(m_Pending, m_Recording, m_bStop); }
 

@@ -287,12 +287,11 @@ void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_
       while (paused.load() != 0 && control.IsActive(nRun)) host.SleepMs(kPausePollMs);
       control.SetInPauseWait(false);
       const std::uint32_t nPauseEnd = host.NowMs();
-      if (!bFirst) {
-        control.MarkPause(false, nPauseEnd);
-        outcome.nPausedMs += nPauseEnd - nPauseStart;
-      }
+      if (!bFirst) control.MarkPause(false, nPauseEnd);
       // Stop during a pause ends the recording without one more frame.
       if (!control.IsActive(nRun)) break;
+      // Between two grabs of the loop's time (a pause after the last grab is not).
+      if (!bFirst) outcome.nPausedMs += nPauseEnd - nPauseStart;
       bAnchor = true;
     }
     const std::uint32_t nStart = host.NowMs();

@@ -1,6 +1,5 @@
 #include "recording/ScreenGrabber.h"
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -16,9 +15,6 @@ namespace {
 
 std::atomic<FrameAllocFunction> s_pfnAlloc{nullptr};
 
-// The most one screen copy of a held grab moves: below glibc's threshold for mapping
-// an allocation of its own (128 KiB), so that Wine's buffers come from its heap.
-constexpr unsigned kBandBytes = 120u * 1024u;
 
 HGLOBAL AllocFrameBlock(SIZE_T nBytes) {
   const FrameAllocFunction pfn = s_pfnAlloc.load();
@@ -168,7 +164,6 @@ bool CHeldScreenGrab::Prepare(int nWidth, int nHeight) {
     return fail();
   }
   m_pBits = static_cast<const std::uint8_t*>(pBits);
-  m_nBandRows = std::max(1, static_cast<int>(kBandBytes / (4u * static_cast<unsigned>(nWidth))));
   m_nWidth = nWidth;
   m_nHeight = nHeight;
   return true;
@@ -176,17 +171,12 @@ bool CHeldScreenGrab::Prepare(int nWidth, int nHeight) {
 
 void CHeldScreenGrab::Capture(int nLeft, int nTop, IGrabObserver* pObserver) {
   if (pObserver) pObserver->BeforeCopy();
-  // Under Wine every copy from the screen passes through buffers of its own size (the X
-  // server's image, then Wine's copy of it), and a buffer for a whole large frame is
-  // mapped afresh and zeroed by the system on every grab: at 1920x1080 that was two
-  // thirds of the grab's processor time. Bands small enough for the allocator's
-  // ordinary heap reuse the same memory, warm in the cache. They are copied one right
-  // after another; a window repainted in between can show its old picture above a band
-  // edge and its new one below it, in that one frame.
-  for (int y = 0; y < m_nHeight; y += m_nBandRows) {
-    const int nRows = std::min(m_nBandRows, m_nHeight - y);
-    ::BitBlt(m_hMem, 0, y, m_nWidth, nRows, m_hScreen, nLeft, nTop + y, SRCCOPY);
-  }
+  // One copy of the whole area, never bands: under Wine each copy is one request to the
+  // X server, and a window repainted between two bands would show its old picture
+  // above the edge and its new one below it. (Bands small enough for the allocator's
+  // heap would cost a third of the processor time at 1920x1080, as Wine's buffers of a
+  // whole frame are mapped and zeroed afresh on every grab.)
+  ::BitBlt(m_hMem, 0, 0, m_nWidth, m_nHeight, m_hScreen, nLeft, nTop, SRCCOPY);
   HCURSOR hCursor = nullptr;
   POINT pos{};
   // Parts of the cursor outside the area are cut off by the section's edges.

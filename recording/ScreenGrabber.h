@@ -79,7 +79,6 @@ class CHeldScreenGrab {
   std::unique_ptr<std::uint8_t[]> m_pFrame;  // Grab's frame, made on its first call
   int m_nWidth = 0;
   int m_nHeight = 0;
-  int m_nBandRows = 1;  // rows per screen copy
 };
 
 // A new, unlocked block holding the bitmap's pixels at nBitsPerPixel (header, colour

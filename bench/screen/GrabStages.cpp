@@ -11,6 +11,8 @@
 //   dib24   copy straight into a 24-bit DIB section held for the run
 //   dib32   copy into a 32-bit DIB section held for the run, then rows to 24 bits
 //   cursor  the cursor's query and drawing alone (no screen copy)
+//   held    what a recording does per frame: CHeldScreenGrab::GrabInto (copy, cursor,
+//           24-bit rows into a slot), with the border's marks painted around it
 // --band N copies the area in bands of N rows (dib24, dib32).
 // Prints: stages name=ms ... cpu_ms=C per grab.
 #include <windows.h>
@@ -24,7 +26,10 @@
 
 #include "base/DibLayout.h"
 #include "cli/ProcessTimes.h"
+#include "overlays/FlashingWnd.h"
+#include "platform/win32/MessagePump.h"
 #include "recording/FramePixels.h"
+#include "recording/GdiRecordingWin32.h"
 #include "recording/ScreenGrabber.h"
 
 namespace {
@@ -82,6 +87,21 @@ int main(int argc, char** argv) {
     hSection = MakeSection(hMem, nWidth, nHeight, strVariant == "dib24" ? 24 : 32, &pBits);
   HGDIOBJ hOld = hSection ? ::SelectObject(hMem, hSection) : nullptr;
 
+  CHeldScreenGrab held;
+  CFlashingWnd border;
+  if (strVariant == "held") {
+    if (!held.Prepare(nWidth, nHeight)) {
+      std::fprintf(stderr, "grab_stages: the held grab cannot be prepared\n");
+      return 1;
+    }
+    ReadScreenSize();
+    if (border.CreateOverScreen()) {
+      UseBorderWindow(&border);
+      border.ShowAreaAsync(0, 0, nWidth, nHeight);
+      PumpWindowMessages();
+    }
+  }
+
   Stages stages;
   const double dCpu0 = ProcessCpuSeconds();
   for (int i = 0; i < nFrames; ++i) {
@@ -91,6 +111,13 @@ int main(int argc, char** argv) {
       stages.Add(szName, t1 - t);
       t = t1;
     };
+    if (strVariant == "held") {
+      held.GrabInto(0, 0, &BorderFlash(), slot.data());
+      lap("grab");
+      PumpWindowMessages();
+      lap("messages");
+      continue;
+    }
     if (strVariant == "ddb") {
       HDC hFrameDc = ::CreateCompatibleDC(hScreen);
       HBITMAP hBitmap = ::CreateCompatibleBitmap(hScreen, nWidth, nHeight);
@@ -133,12 +160,18 @@ int main(int argc, char** argv) {
     }
   }
   const double dCpu = ProcessCpuSeconds() - dCpu0;
+  if (strVariant == "held") {
+    UseBorderWindow(nullptr);
+    border.Destroy();
+    held.Reset();
+  }
   if (hOld) ::SelectObject(hMem, hOld);
   if (hSection) ::DeleteObject(hSection);
   ::DeleteDC(hMem);
   ::ReleaseDC(nullptr, hScreen);
 
-  std::printf("stages %s %dx%d frames=%d", strVariant.c_str(), nWidth, nHeight, nFrames);
+  std::printf("stages %s%s %dx%d frames=%d", strVariant.c_str(), nBand > 0 ? ("/band" + std::to_string(nBand)).c_str() : "",
+              nWidth, nHeight, nFrames);
   double dTotal = 0;
   for (const auto& item : stages.items) {
     std::printf(" %s=%.3f", item.first.c_str(), 1000.0 * item.second / nFrames);

@@ -139,8 +139,9 @@ for size in 640x480 1280x720 "${SW}x$SH"; do
   for b in "${builds[@]}"; do
     stages=$b/bench/screen/grab_stages.exe
     [ -f "$stages" ] || continue
-    for variant in ddb dib24 dib32 cursor; do
-      echo "vantor$(bits_of "$stages") $("$bench" run "$stages" --size "$size" --frames 60 --variant "$variant" 2>/dev/null | tr -d '\r')"
+    for variant in "ddb" "dib24" "dib32" "dib32 --band 16" "cursor" "held"; do
+      # shellcheck disable=SC2086 # the variant's words are its arguments
+      echo "vantor$(bits_of "$stages") $("$bench" run "$stages" --size "$size" --frames 60 --variant $variant 2>/dev/null | tr -d '\r')"
     done
   done >>"$out/stages.txt"
 

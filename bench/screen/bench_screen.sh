@@ -23,6 +23,8 @@
 #   bench/screen/bench_screen.sh REPORT_DIR [SECONDS]
 #   VANTOR_BENCH_BUILDS="DIR ..."  the Windows builds to measure (default: build/win32
 #                                  where 32-bit programs run, and build/win64)
+#   VANTOR_BENCH_GLIBC_TUNABLES=T  run VantorRec with GLIBC_TUNABLES=T (Wine's own memory
+#                                  behaviour, for comparison: not what a user gets)
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
 report=$1
@@ -113,7 +115,7 @@ for size in 640x480 1280x720 "${SW}x$SH"; do
       rec=$b/cli/VantorRec.exe
       name="vantor$(bits_of "$rec")"
       s0=$(service_cpu)
-      "$bench" run "$rec" --source screen --rect "0,0,$((w - 1)),$((h - 1))" --fps "$fps" --duration "$seconds" \
+      GLIBC_TUNABLES=${VANTOR_BENCH_GLIBC_TUNABLES:-${GLIBC_TUNABLES:-}} "$bench" run "$rec" --source screen --rect "0,0,$((w - 1)),$((h - 1))" --fps "$fps" --duration "$seconds" \
         --out "$(to_wine "$out/rec")" --stats </dev/null >/dev/null 2>"$out/rec.err"
       s1=$(service_cpu)
       rate=$(field grab_rate <"$out/rec.err")
@@ -153,6 +155,7 @@ done
 {
   echo "seconds per run: $seconds; cpu/s: processor seconds per recorded second; +X: with the X server (and"
   echo "wineserver) less their idle cost; load average at the end: $(cut -d' ' -f1-3 /proc/loadavg); cores: $(nproc)"
+  [ -n "${VANTOR_BENCH_GLIBC_TUNABLES:-}" ] && echo "VantorRec ran with GLIBC_TUNABLES=$VANTOR_BENCH_GLIBC_TUNABLES"
 } | tee -a "$table"
 {
   echo "One grab, stage by stage (milliseconds of wall time per grab; cpu_ms: the process's processor time):"

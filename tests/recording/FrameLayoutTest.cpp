@@ -70,10 +70,10 @@ TEST(recording_FrameLayout, SizesThatCannotBeAllocatedAreInvalid) {
   EXPECT_TRUE(ComputeFrameLayout(8192, 8192, 24).bValid);
 }
 
-// Every width from 1 to 13 covers each remainder of the four-pixel blocks and each row
+// Widths around the four- and sixteen-pixel blocks cover each remainder and each row
 // pad; the slot starts full of leftovers, which must not survive in the pad.
 TEST(recording_FramePixels, ThirtyTwoBitRowsBecomeTheFramesRows) {
-  for (int nWidth = 1; nWidth <= 13; ++nWidth) {
+  for (int nWidth : {1, 2, 3, 4, 5, 6, 7, 8, 9, 13, 15, 16, 17, 19, 31, 32, 33, 47, 48, 50, 641}) {
     const int nHeight = 3;
     std::vector<std::uint8_t> src(static_cast<std::size_t>(nWidth) * 4 * nHeight);
     for (std::size_t i = 0; i < src.size(); ++i) src[i] = static_cast<std::uint8_t>(i * 37 + 11);

@@ -13,6 +13,7 @@
 //   cursor  the cursor's query and drawing alone (no screen copy)
 //   held    what a recording does per frame: CHeldScreenGrab::GrabInto (copy, cursor,
 //           24-bit rows into a slot), with the border's marks painted around it
+//           (--border no: without)
 // --band N copies the area in bands of N rows (dib24, dib32).
 // Prints: stages name=ms ... cpu_ms=C per grab.
 #include <windows.h>
@@ -70,11 +71,13 @@ int main(int argc, char** argv) {
   int nWidth = 1280, nHeight = 720, nFrames = 100;
   std::string strVariant = "dib32";
   int nBand = 0;  // rows per copy (0: the whole area at once)
+  bool bNoBorder = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--size")) std::sscanf(argv[i + 1], "%dx%d", &nWidth, &nHeight);
     if (!std::strcmp(argv[i], "--frames")) nFrames = std::atoi(argv[i + 1]);
     if (!std::strcmp(argv[i], "--variant")) strVariant = argv[i + 1];
     if (!std::strcmp(argv[i], "--band")) nBand = std::atoi(argv[i + 1]);
+    if (!std::strcmp(argv[i], "--border")) bNoBorder = !std::strcmp(argv[i + 1], "no");
   }
   using namespace vantor;
   HDC hScreen = ::GetDC(nullptr);
@@ -95,7 +98,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     ReadScreenSize();
-    if (border.CreateOverScreen()) {
+    if (!bNoBorder && border.CreateOverScreen()) {
       UseBorderWindow(&border);
       border.ShowAreaAsync(0, 0, nWidth, nHeight);
       PumpWindowMessages();

@@ -155,10 +155,18 @@ TEST_F(recording_CaptureSession, FramesAreDueAtExactFractionsOfASecond) {
     CaptureRun run;
     std::vector<std::uint32_t> starts;
     const int nFrames = 10 * nFps + 1;
+    std::uint32_t nRecordedAtLast = 0;
+    bool bRecordedBeforeFirst = true;
     run.host.fnOnGrab = [&](int n) {
-      starts.push_back(run.host.nNow - run.host.nGrabCostMs);
+      const std::uint32_t nStart = run.host.nNow - run.host.nGrabCostMs;
+      starts.push_back(nStart);
+      std::uint32_t nIgnored = 0;
+      if (n == 0) bRecordedBeforeFirst = run.control.get_RecordedMs(nStart, &nIgnored);
       if (n == nFps) run.control.TogglePause();
-      if (n == nFrames - 1) run.control.Stop();
+      if (n == nFrames - 1) {
+        EXPECT_TRUE(run.control.get_RecordedMs(nStart, &nRecordedAtLast));
+        run.control.Stop();
+      }
     };
     run.host.fnOnPausePoll = [&](int nPoll) {
       if (nPoll == 9) run.control.TogglePause();  // half a second paused
@@ -173,6 +181,13 @@ TEST_F(recording_CaptureSession, FramesAreDueAtExactFractionsOfASecond) {
     EXPECT_GE(nResume - starts[nFps], 500u) << "the pause";
     for (int k = nFps + 1; k < nFrames; ++k)
       EXPECT_EQ(starts[k] - nResume, static_cast<std::uint32_t>((k - nFps - 1) * 1000 / nFps)) << k;
+    // The recording's clock leaves out exactly what the file leaves out: from the moment
+    // frame rate + 1 fell due (the frames before fill the time up to it) to the first
+    // grab after the pause. It runs from the loop's first grab, not from Record.
+    const std::uint32_t nPauseStart = starts[0] + static_cast<std::uint32_t>((nFps + 1) * 1000 / nFps);
+    EXPECT_EQ(run.outcome.nPausedMs, nResume - nPauseStart);
+    EXPECT_EQ(nRecordedAtLast, (nPauseStart - starts[0]) + (starts[nFrames - 1] - nResume));
+    EXPECT_TRUE(bRecordedBeforeFirst) << "counted from the first grab, which has begun";
   }
 }
 

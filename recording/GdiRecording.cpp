@@ -317,7 +317,9 @@ void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_
     // The next grab at its deadline; a late one starts at once (see CFrameSchedule).
     std::uint32_t nMissed = 0;
     const std::uint32_t nWait = schedule.WaitForNext(host.NowMs(), &nMissed);
-    if (nMissed > 0 && outcome.nGrabs > 0) {
+    // Frames that fell due during the last grab of a recording that has ended meanwhile
+    // lie (at least partly) after its end: they are not added to the file.
+    if (nMissed > 0 && outcome.nGrabs > 0 && control.IsActive(nRun)) {
       host.RepeatFrame(nMissed);
       outcome.nRepeated += nMissed;
     }

@@ -131,6 +131,10 @@ class ICaptureHost {
   // The millisecond clock (it may wrap) and a sleep in whole milliseconds.
   virtual std::uint32_t NowMs() = 0;
   virtual void SleepMs(std::uint32_t nMilliseconds) = 0;
+  // Stop and Finish, from any thread: a sleep of the capture loop may end now, so that
+  // the recording, and with it the sound, ends at the command rather than when the
+  // next frame would have been due. A host whose sleeps cannot be cut short ignores it.
+  virtual void WakeLoop() {}
 };
 
 // How one recording went, for those who want to know (VantorRec, tests). The program

@@ -51,10 +51,14 @@ bool CRecordingEngine::Pause() { return m_Control.TogglePause(); }
 void CRecordingEngine::Stop() {
   m_Host.HideBorder();
   m_Control.Stop();
+  m_Host.WakeLoop();
   m_Host.StopEncoding();
 }
 
-void CRecordingEngine::Finish() { m_Control.Finish(); }
+void CRecordingEngine::Finish() {
+  m_Control.Finish();
+  m_Host.WakeLoop();
+}
 
 bool CRecordingEngine::WaitForEnd(std::uint32_t nTimeoutMs) { return m_Control.WaitForThreadEnd(nTimeoutMs); }
 

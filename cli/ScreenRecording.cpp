@@ -2,9 +2,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
-#include <mmsystem.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <chrono>
@@ -146,6 +144,10 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   else
     settings.rcArea = {0, 0, g_ScreenWidth - 1, g_ScreenHeight - 1};
   settings.fFrameRate = static_cast<float>(options.dFramesPerSecond);
+  // --duration is recorded time: from the loop's first grab (the start before it makes
+  // the file and the encoder), pauses left out, as the file counts it. The recording
+  // ends by itself when it is full; waking this thread to stop it would come late.
+  settings.nDurationMs = static_cast<std::uint32_t>(std::llround(options.dSeconds * 1000.0));
   settings.strOutputFolder = WideFromUtf8(options.strOutDir);
   FixOutputFolder(settings.strOutputFolder, DefaultOutputFolder());
 
@@ -188,25 +190,14 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
 
   const double dCpuStart = ProcessCpuSeconds();
   const auto tStart = std::chrono::steady_clock::now();
-  // --duration is recorded time: it runs from the loop's first grab (the start before it
-  // makes the file and the encoder) and leaves paused time out, as the file does. The
-  // recording's own clock says how much there is.
-  const auto nDurationMs = static_cast<std::uint32_t>(std::llround(options.dSeconds * 1000.0));
-  const bool bFineTimer = ::timeBeginPeriod(1) == TIMERR_NOERROR;
   if (engine.Record(settings) != RecordResult::kStarted) {
     outcome.strError = "the recording thread cannot be started";
   } else {
     if (options.bCommands) Say("recording");
     // The main dialog's part: keep the border window's messages flowing until the
-    // recording is to end.
+    // recording has ended (by itself, or by Stop or Ctrl+C).
     while (engine.get_Control().IsThreadRunning() && !IsRecordingStopRequested()) {
-      std::uint32_t nRecorded = 0;
-      DWORD dwWait = 50;
-      if (engine.get_Control().get_RecordedMs(::timeGetTime(), &nRecorded)) {
-        if (nRecorded >= nDurationMs) break;
-        dwWait = std::min<DWORD>(dwWait, nDurationMs - nRecorded);
-      }
-      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, dwWait, QS_ALLINPUT);
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
       PumpWindowMessages();
     }
     // After a Stop the encoder thread finishes the file on its own; either way it is
@@ -214,7 +205,6 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
     FinishRecordingAndWait();
   }
   const auto tDone = std::chrono::steady_clock::now();
-  if (bFineTimer) ::timeEndPeriod(1);
   ::SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
   UseBorderWindow(nullptr);
   border.Destroy();

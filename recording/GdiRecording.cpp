@@ -271,7 +271,7 @@ class CFrameSchedule {
 // The capture loop of run nRun, at the area's origin (left, top) with its size fixed.
 void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_t nRun, std::int32_t nLeft,
                     std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight, std::uint32_t nFrameBytes,
-                    std::uint32_t nFramesPerSecond, CaptureOutcome& outcome) {
+                    std::uint32_t nFramesPerSecond, std::uint32_t nDurationMs, CaptureOutcome& outcome) {
   std::atomic<std::int32_t>& paused = control.get_PausedFlag();
   CFrameSchedule schedule(nFramesPerSecond);
   bool bFirst = true;
@@ -300,6 +300,14 @@ void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_
       control.MarkLoopStart(nStart);
     }
     bFirst = false;
+    // A recording of a fixed length ends where its time is full, by its own clock: the
+    // frames already grabbed fill it (a command from another thread could only come
+    // later), and every one of them reaches the file.
+    std::uint32_t nRecorded = 0;
+    if (nDurationMs > 0 && control.get_RecordedMs(nStart, &nRecorded) && nRecorded >= nDurationMs) {
+      control.Finish();
+      break;
+    }
     if (bAnchor) schedule.Anchor(nStart);
     bAnchor = false;
     TakeMovedOrigin(&nLeft, &nTop);
@@ -379,7 +387,7 @@ CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control,
   outcome.nIntervalMs = 1000u / static_cast<std::uint32_t>(nFramesPerSecond);
 
   RunCaptureLoop(host, control, nRun, nLeft, nTop, nWidth, nHeight, firstHeader.biSizeImage,
-                 static_cast<std::uint32_t>(nFramesPerSecond), outcome);
+                 static_cast<std::uint32_t>(nFramesPerSecond), request.nDurationMs, outcome);
 
   if (pAudio) pAudio->Stop();
   host.HideBorder();

@@ -244,6 +244,7 @@ struct CaptureRequest {
   std::int32_t nFramesPerSecond = 0;
   std::wstring strFileName;
   IRecordingAudio* pAudio = nullptr;
+  std::uint32_t nDurationMs = 0;  // ends by itself after this much recorded time (0: at Stop)
 };
 
 // One whole recording of run nRun: the start, the capture loop and the end.

@@ -87,6 +87,7 @@ void CRecordingEngine::Run(std::uint64_t nRun, const RecordingSettings& settings
   request.nHeight = SpanOf(rc.top, rc.bottom);
   request.nFramesPerSecond = WholeFramesPerSecond(settings.fFrameRate);
   request.pAudio = settings.pOwnSound ? settings.pOwnSound : ChooseRecordingAudio(settings.sound, sources);
+  request.nDurationMs = settings.nDurationMs;
 
   m_Host.BeginSession();
   const CaptureOutcome outcome = RunCaptureSession(m_Host, m_Control, nRun, request);

@@ -193,6 +193,31 @@ TEST_F(recording_CaptureSession, FramesAreDueAtExactFractionsOfASecond) {
   }
 }
 
+// A recording of a fixed length ends by itself when its time is full, whenever another
+// thread would have looked: at 30 frames per second 1 s holds the frames due at 0 to
+// 966 ms, and a pause in between is not counted. Every frame reaches the file.
+TEST_F(recording_CaptureSession, FixedLengthEndsByItselfWithItsTimeFull) {
+  for (bool bPause : {false, true}) {
+    SCOPED_TRACE(bPause);
+    CaptureRun run;
+    run.nDurationMs = 1000;
+    run.host.fnOnGrab = [&](int n) {
+      if (bPause && n == 10) run.control.TogglePause();
+    };
+    run.host.fnOnPausePoll = [&](int nPoll) {
+      if (nPoll == 5) run.control.TogglePause();
+    };
+    run.Record(0, 0, 8, 8, 30);
+    // Whole milliseconds: the 11 frames before the pause took 366 ms, not 366.7, so the
+    // paused recording may hold one frame more (within a frame of its time).
+    EXPECT_GE(run.outcome.nGrabs, 30u);
+    EXPECT_LE(run.outcome.nGrabs, bPause ? 31u : 30u);
+    EXPECT_EQ(run.outcome.nRepeated, 0u);
+    EXPECT_EQ(run.outcome.nPausedMs > 0, bPause);
+    EXPECT_TRUE(run.control.IsFinishRequested(1)) << "drained: every frame grabbed is written";
+  }
+}
+
 TEST_F(recording_CaptureSession, FrameThatCannotBeMadeIsSkippedWithoutACopy) {
   CaptureRun run;
   run.host.fnNoFrame = [](int n) { return n == 1 || n == 2 || n == 4; };

@@ -174,7 +174,7 @@ if command -v gnuplot >/dev/null; then
                       printf "\n" } }' "$tsv" >"$report/screen-plot.tsv"
   ncols=$(head -1 "$report/screen-plot.tsv" | awk -F'\t' '{ print NF }')
   gnuplot <<EOF
-set terminal pngcairo size 1100,800 font ",10"
+set terminal pngcairo size 1100,800 font ",10" noenhanced
 set output "$report/screen.png"
 set datafile separator "\t"
 set style data histograms

@@ -155,7 +155,7 @@ done
 {
   echo "seconds per run: $seconds; cpu/s: processor seconds per recorded second; +X: with the X server (and"
   echo "wineserver) less their idle cost; load average at the end: $(cut -d' ' -f1-3 /proc/loadavg); cores: $(nproc)"
-  [ -n "${VANTOR_BENCH_GLIBC_TUNABLES:-}" ] && echo "VantorRec ran with GLIBC_TUNABLES=$VANTOR_BENCH_GLIBC_TUNABLES"
+  if [ -n "${VANTOR_BENCH_GLIBC_TUNABLES:-}" ]; then echo "VantorRec ran with GLIBC_TUNABLES=$VANTOR_BENCH_GLIBC_TUNABLES"; fi
 } | tee -a "$table"
 {
   echo "One grab, stage by stage (milliseconds of wall time per grab; cpu_ms: the process's processor time):"

@@ -183,8 +183,10 @@ RecOutcome RunRecording(const RecOptions& options) {
     pVideo->Grab(pSlot, static_cast<std::uint32_t>(k));
     if (dump.IsOpen()) dump.Write(pSlot);
     // At full speed every frame is encoded exactly once: hand the next one over only
-    // when the encoder has finished the previous one (it was drawn meanwhile).
-    if (options.pace == RecPace::kMax) g_EncoderThread.WaitUntilEncoded();
+    // when the encoder has taken the previous one (it was drawn meanwhile). It then
+    // waits while the encoder works, so that the encoder finds the next frame ready
+    // the moment it is done and never waits for a hand-off.
+    if (options.pace == RecPace::kMax) g_EncoderThread.WaitUntilTaken();
     g_FrameBuffer.Publish(g_PendingFrames);
     ++nHandedOver;
   }

@@ -26,6 +26,7 @@ struct RecOutcome {
   std::uint32_t nSkipped = 0;
   std::uint32_t nRepeated = 0;  // places in the file that repeat the frame before them (late grabs)
   double dLoopSeconds = 0;
+  double dPausedSeconds = 0;  // of the loop's time, waited out in pauses
 };
 
 RecOutcome RunRecording(const RecOptions& options);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -143,6 +144,10 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   else
     settings.rcArea = {0, 0, g_ScreenWidth - 1, g_ScreenHeight - 1};
   settings.fFrameRate = static_cast<float>(options.dFramesPerSecond);
+  // --duration is recorded time: from the loop's first grab (the start before it makes
+  // the file and the encoder), pauses left out, as the file counts it. The recording
+  // ends by itself when it is full; waking this thread to stop it would come late.
+  settings.nDurationMs = static_cast<std::uint32_t>(std::llround(options.dSeconds * 1000.0));
   settings.strOutputFolder = WideFromUtf8(options.strOutDir);
   FixOutputFolder(settings.strOutputFolder, DefaultOutputFolder());
 
@@ -185,20 +190,14 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
 
   const double dCpuStart = ProcessCpuSeconds();
   const auto tStart = std::chrono::steady_clock::now();
-  const auto tEnd = tStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                 std::chrono::duration<double>(options.dSeconds));
   if (engine.Record(settings) != RecordResult::kStarted) {
     outcome.strError = "the recording thread cannot be started";
   } else {
     if (options.bCommands) Say("recording");
     // The main dialog's part: keep the border window's messages flowing until the
-    // recording is to end.
+    // recording has ended (by itself, or by Stop or Ctrl+C).
     while (engine.get_Control().IsThreadRunning() && !IsRecordingStopRequested()) {
-      const auto tNow = std::chrono::steady_clock::now();
-      if (tNow >= tEnd) break;
-      const auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - tNow).count();
-      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<long long>(nLeft, 50)),
-                                  QS_ALLINPUT);
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
       PumpWindowMessages();
     }
     // After a Stop the encoder thread finishes the file on its own; either way it is
@@ -223,6 +222,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   outcome.nSkipped = capture.nSkipped;
   outcome.nRepeated = capture.nRepeated;
   outcome.dLoopSeconds = capture.nLoopMs / 1000.0;
+  outcome.dPausedSeconds = capture.nPausedMs / 1000.0;
   if (!capture.bStarted) {
     outcome.strError = capture.strError.empty() ? "the recording could not start" : capture.strError;
     return outcome;

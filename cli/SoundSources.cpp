@@ -70,16 +70,13 @@ class CDeviceSource final : public IAudioSource {
   }
   WaveFormatBlock get_Format() const override { return m_Format; }
   bool Start(AudioSink sink, std::string* pError) override {
-    // The sound is timed by the wall clock, as a screen recording's is; but a recording
-    // of generated frames ends when its last frame's time is over, which the session's
+    // The sound is timed by the wall clock from the moment the capture starts, as a
+    // screen recording's is (starting it earlier, before the device is ready, made the
+    // sound longer than the pictures by the time the start took); but a recording of
+    // generated frames ends when its last frame's time is over, which the session's
     // clock says (it counts each frame as soon as it is handed over).
-    LARGE_INTEGER liStart;
-    ::QueryPerformanceCounter(&liStart);
-    g_DirectSoundCapture.SetClock([fnMedia = sink.fnClock, liStart] {
-      LARGE_INTEGER liNow, liFrequency;
-      ::QueryPerformanceCounter(&liNow);
-      ::QueryPerformanceFrequency(&liFrequency);
-      const std::int64_t nWall = MicrosFromTicks(liNow.QuadPart - liStart.QuadPart, liFrequency.QuadPart);
+    g_DirectSoundCapture.SetClock([fnMedia = sink.fnClock] {
+      const std::int64_t nWall = g_DirectSoundCapture.get_CaptureMicros();
       return fnMedia ? std::max(nWall, fnMedia()) : nWall;
     });
     m_Sink.Set(std::move(sink));

@@ -57,10 +57,16 @@ void DrawTestPattern(std::uint8_t* pBits, std::int32_t nWidth, std::int32_t nHei
     row[3 * x + 0] = static_cast<std::uint8_t>(60 + ((x + nFrame) % 256) * 120 / 256);
     row[3 * x + 2] = static_cast<std::uint8_t>(40 + x * 180 / nWidth);
   }
+  int nTint = -1;
   for (int y = 0; y < nHeight; ++y) {
     std::uint8_t* pRow = pBits + static_cast<std::size_t>(nHeight - 1 - y) * nStride;
     const std::uint8_t g = static_cast<std::uint8_t>(40 + y * 160 / nHeight);
-    for (int x = 0; x < nWidth; ++x) row[3 * x + 1] = g;
+    // Neighbouring rows mostly share their tint: the row is retinted only when it
+    // changes, which keeps the source cheap next to the encoder it feeds.
+    if (g != nTint) {
+      for (int x = 0; x < nWidth; ++x) row[3 * x + 1] = g;
+      nTint = g;
+    }
     std::memcpy(pRow, row.data(), row.size());
     std::memset(pRow + 3u * nWidth, 0, nStride - 3u * nWidth);
   }

@@ -85,12 +85,14 @@ int Run(const std::vector<std::string>& args) {
     if (options.strSource == "screen") {
       // The capture loop's own figures: grabs made, grabs that gave no frame, places that
       // repeat the frame before them (frames due while a grab was late), and the grab
-      // rate over the loop's running time (pauses included).
+      // rate over the loop's running time (pauses left out), and the paused time.
+      const double dRecorded = outcome.dLoopSeconds - outcome.dPausedSeconds;
       std::snprintf(szLine, sizeof szLine,
-                    "capture: grabs=%u skipped=%u repeated=%u loop_seconds=%.3f grab_rate=%.2f\n",
+                    "capture: grabs=%u skipped=%u repeated=%u loop_seconds=%.3f paused_seconds=%.3f "
+                    "grab_rate=%.2f\n",
                     static_cast<unsigned>(outcome.nGrabs), static_cast<unsigned>(outcome.nSkipped),
-                    static_cast<unsigned>(outcome.nRepeated),
-                    outcome.dLoopSeconds, outcome.dLoopSeconds > 0 ? outcome.nGrabs / outcome.dLoopSeconds : 0.0);
+                    static_cast<unsigned>(outcome.nRepeated), outcome.dLoopSeconds, outcome.dPausedSeconds,
+                    dRecorded > 0 ? outcome.nGrabs / dRecorded : 0.0);
       Print(stderr, szLine);
     }
   }

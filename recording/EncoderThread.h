@@ -63,8 +63,15 @@ class CEncoderThread {
 
   // Recording thread: hands over one frame (g_FrameBytes bytes of bottom-up rows).
   void PutFrame(const void* pBits) { m_Buffer.PutFrame(pBits, m_Pending); }
+  // Recording thread, instead of PutFrame for a frame made in place: the slot to fill
+  // with the next frame (g_FrameBytes bytes), then PublishFrame.
+  std::uint8_t* get_WriteSlot() { return m_Buffer.get_WriteSlot(); }
+  void PublishFrame() { m_Buffer.Publish(m_Pending); }
   // The newest frame counts nSlots more times.
   void RepeatFrame(std::uint32_t nSlots) { m_Buffer.Repeat(nSlots, m_Pending); }
+  // Waits until the encoder has taken the frame handed over last (or the recording
+  // stops): the next one can then be handed over without replacing it unseen.
+  bool WaitUntilTaken() { return m_Buffer.WaitUntilTaken(m_Recording, m_bStop); }
   // Waits until every frame handed over so far is encoded (or the recording stops).
   bool WaitUntilEncoded() { return m_Buffer.WaitUntilDrained(m_Pending, m_Recording, m_bStop); }
 

@@ -74,12 +74,26 @@ bool CFrameBuffer::WaitForFrame(const CPendingCounter& pending, const std::atomi
 }
 
 const std::uint8_t* CFrameBuffer::TakeNewest() {
-  std::lock_guard<std::mutex> lock(m_Lock);
-  if (m_bFresh) {
-    std::swap(m_nReady, m_nFront);
-    m_bFresh = false;
+  bool bTaken = false;
+  const std::uint8_t* pFrame;
+  {
+    std::lock_guard<std::mutex> lock(m_Lock);
+    if (m_bFresh) {
+      std::swap(m_nReady, m_nFront);
+      m_bFresh = false;
+      bTaken = true;
+    }
+    pFrame = m_apSlots[m_nFront].get();
   }
-  return m_apSlots[m_nFront].get();
+  // A producer waiting to hand over its next frame may go on now (WaitUntilTaken).
+  if (bTaken) m_Changed.notify_all();
+  return pFrame;
+}
+
+bool CFrameBuffer::WaitUntilTaken(const std::atomic<std::int32_t>& recording, const std::atomic<bool>& bStop) {
+  std::unique_lock<std::mutex> lock(m_Lock);
+  while (recording.load() != 0 && !bStop.load() && m_bFresh) m_Changed.wait_for(lock, kRecheck);
+  return !m_bFresh;
 }
 
 void CFrameBuffer::NotifyEncoded() {

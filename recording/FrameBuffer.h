@@ -56,6 +56,11 @@ class CFrameBuffer {
   // After the encoder has counted a frame down: wakes WaitUntilDrained.
   void NotifyEncoded();
 
+  // Waits until the encoder has taken the newest published frame (or the recording
+  // flag is cleared, or bStop is set): a frame published from then on cannot replace
+  // one the encoder has not seen. True when taken.
+  bool WaitUntilTaken(const std::atomic<std::int32_t>& recording, const std::atomic<bool>& bStop);
+
   // Wakes every waiter, so that they look at the recording flag again.
   void Wake();
   // Waits until no frame is pending, or the recording flag is cleared, or bStop is set.

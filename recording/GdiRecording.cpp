@@ -76,6 +76,15 @@ std::uint32_t MilliFramesPerSecond(float fFrameRate) {
   return static_cast<std::uint32_t>(std::min(std::round(static_cast<double>(fFrameRate) * 1000.0), kMostMillis));
 }
 
+bool ICaptureHost::GrabAndPutFrame(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight,
+                                   std::uint32_t nFrameBytes) {
+  const BitmapInfoHeader* pFrame = GrabFrame(nLeft, nTop, nWidth, nHeight, false);
+  const bool bPut = pFrame && pFrame->biSizeImage == nFrameBytes;
+  if (bPut) PutFrame(reinterpret_cast<const std::uint8_t*>(pFrame) + FramePixelOffset(*pFrame));
+  if (pFrame) ReleaseFrame(pFrame);
+  return bPut;
+}
+
 // ---------------------------------------------------------------------------------
 
 CRecordingControl::CRecordingControl(std::atomic<std::int32_t>& recording, std::atomic<std::int32_t>& paused)
@@ -104,6 +113,11 @@ CRecordingControl::StartResult CRecordingControl::Start(RunFunction fnRun) {
   m_nRun = nRun;
   m_nGrabs.store(0);
   m_bInPauseWait.store(false);
+  {
+    std::lock_guard<std::mutex> clock(m_ClockLock);
+    m_bLoopStarted = m_bPauseOpen = false;
+    m_nPausedMs = 0;
+  }
   m_Paused.store(0);
   m_nCurrentRun.store(nRun);
   m_Recording.store(1);
@@ -173,6 +187,30 @@ bool CRecordingControl::WaitForThreadEnd(std::uint32_t nTimeoutMs) {
   return true;
 }
 
+void CRecordingControl::MarkLoopStart(std::uint32_t nNowMs) {
+  std::lock_guard<std::mutex> clock(m_ClockLock);
+  m_bLoopStarted = true;
+  m_nLoopStartMs = nNowMs;
+}
+
+void CRecordingControl::MarkPause(bool bPaused, std::uint32_t nNowMs) {
+  std::lock_guard<std::mutex> clock(m_ClockLock);
+  if (bPaused == m_bPauseOpen) return;
+  m_bPauseOpen = bPaused;
+  if (bPaused)
+    m_nPauseStartMs = nNowMs;
+  else
+    m_nPausedMs += nNowMs - m_nPauseStartMs;
+}
+
+bool CRecordingControl::get_RecordedMs(std::uint32_t nNowMs, std::uint32_t* pMs) const {
+  std::lock_guard<std::mutex> clock(m_ClockLock);
+  if (!m_bLoopStarted) return false;
+  const std::uint32_t nPaused = m_nPausedMs + (m_bPauseOpen ? nNowMs - m_nPauseStartMs : 0u);
+  *pMs = nNowMs - m_nLoopStartMs - nPaused;
+  return true;
+}
+
 CaptureOutcome CRecordingControl::get_LastOutcome() const {
   std::lock_guard<std::mutex> lock(m_Lock);
   return m_LastOutcome;
@@ -237,7 +275,7 @@ class CFrameSchedule {
 // The capture loop of run nRun, at the area's origin (left, top) with its size fixed.
 void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_t nRun, std::int32_t nLeft,
                     std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight, std::uint32_t nFrameBytes,
-                    std::uint32_t nMilliFramesPerSecond, CaptureOutcome& outcome) {
+                    std::uint32_t nMilliFramesPerSecond, std::uint32_t nDurationMs, CaptureOutcome& outcome) {
   std::atomic<std::int32_t>& paused = control.get_PausedFlag();
   CFrameSchedule schedule(nMilliFramesPerSecond);
   bool bFirst = true;
@@ -245,38 +283,55 @@ void RunCaptureLoop(ICaptureHost& host, CRecordingControl& control, std::uint64_
   std::uint32_t nLoopStart = 0;
   while (control.IsActive(nRun)) {
     if (paused.load() != 0) {
+      // From here to the next grab is left out of the file: the frames before the pause
+      // fill the time up to it, and the schedule starts again at that grab.
+      const std::uint32_t nPauseStart = host.NowMs();
+      if (!bFirst) control.MarkPause(true, nPauseStart);
       control.SetInPauseWait(true);
       while (paused.load() != 0 && control.IsActive(nRun)) host.SleepMs(kPausePollMs);
       control.SetInPauseWait(false);
+      const std::uint32_t nPauseEnd = host.NowMs();
+      if (!bFirst) control.MarkPause(false, nPauseEnd);
       // Stop during a pause ends the recording without one more frame.
       if (!control.IsActive(nRun)) break;
-      // The paused time is left out: the schedule starts again at the next grab.
+      // Between two grabs of the loop's time (a pause after the last grab is not).
+      if (!bFirst) outcome.nPausedMs += nPauseEnd - nPauseStart;
       bAnchor = true;
     }
     const std::uint32_t nStart = host.NowMs();
-    if (bFirst) nLoopStart = nStart;
+    if (bFirst) {
+      nLoopStart = nStart;
+      control.MarkLoopStart(nStart);
+    }
     bFirst = false;
+    // A recording of a fixed length ends where its time is full, by its own clock: the
+    // frames already grabbed fill it (a command from another thread could only come
+    // later), and every one of them reaches the file.
+    std::uint32_t nRecorded = 0;
+    if (nDurationMs > 0 && control.get_RecordedMs(nStart, &nRecorded) && nRecorded >= nDurationMs) {
+      control.Finish();
+      break;
+    }
     if (bAnchor) schedule.Anchor(nStart);
     bAnchor = false;
     TakeMovedOrigin(&nLeft, &nTop);
 
-    const BitmapInfoHeader* pFrame = host.GrabFrame(nLeft, nTop, nWidth, nHeight, false);
     // No frame (memory was short): nothing to hand over, and the count stays as it is
     // so that the file has exactly one frame per frame handed over.
-    if (pFrame && pFrame->biSizeImage == nFrameBytes) {
-      host.PutFrame(reinterpret_cast<const std::uint8_t*>(pFrame) + FramePixelOffset(*pFrame));
+    if (host.GrabAndPutFrame(nLeft, nTop, nWidth, nHeight, nFrameBytes)) {
       ++outcome.nGrabs;
       control.CountGrab();
     } else {
       ++outcome.nSkipped;
     }
-    if (pFrame) host.ReleaseFrame(pFrame);
     outcome.nLoopMs = host.NowMs() - nLoopStart;
 
     // The next grab at its deadline; a late one starts at once (see CFrameSchedule).
     std::uint32_t nMissed = 0;
     const std::uint32_t nWait = schedule.WaitForNext(host.NowMs(), &nMissed);
-    if (nMissed > 0 && outcome.nGrabs > 0) {
+    // Frames that fell due during the last grab of a recording that has ended meanwhile
+    // lie (at least partly) after its end: they are not added to the file.
+    if (nMissed > 0 && outcome.nGrabs > 0 && control.IsActive(nRun)) {
       host.RepeatFrame(nMissed);
       outcome.nRepeated += nMissed;
     }
@@ -336,7 +391,7 @@ CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control,
   outcome.nIntervalMs = 1000000u / nMilliFps;
 
   RunCaptureLoop(host, control, nRun, nLeft, nTop, nWidth, nHeight, firstHeader.biSizeImage,
-                 nMilliFps, outcome);
+                 nMilliFps, request.nDurationMs, outcome);
 
   if (pAudio) pAudio->Stop();
   host.HideBorder();

@@ -99,6 +99,12 @@ class ICaptureHost {
                                std::string* pError) = 0;
   // Hands the pixel rows of one frame to the encoder (the first frame's image size).
   virtual void PutFrame(const std::uint8_t* pBits) = 0;
+  // Grabs the area and hands its rows to the encoder in one step: true when a frame of
+  // nFrameBytes was handed over, false when none could be made (nothing is handed
+  // over). The default grabs with GrabFrame and copies with PutFrame; a host that can
+  // grab straight into the encoder's frame makes that its only copy.
+  virtual bool GrabAndPutFrame(std::int32_t nLeft, std::int32_t nTop, std::int32_t nWidth, std::int32_t nHeight,
+                               std::uint32_t nFrameBytes);
   // The frame last handed over takes nSlots more places in the file: the frames that
   // fell due while a grab took too long, so that the file keeps the time it ran.
   virtual void RepeatFrame(std::uint32_t nSlots) = 0;
@@ -125,6 +131,10 @@ class ICaptureHost {
   // The millisecond clock (it may wrap) and a sleep in whole milliseconds.
   virtual std::uint32_t NowMs() = 0;
   virtual void SleepMs(std::uint32_t nMilliseconds) = 0;
+  // Stop and Finish, from any thread: a sleep of the capture loop may end now, so that
+  // the recording, and with it the sound, ends at the command rather than when the
+  // next frame would have been due. A host whose sleeps cannot be cut short ignores it.
+  virtual void WakeLoop() {}
 };
 
 // How one recording went, for those who want to know (VantorRec, tests). The program
@@ -139,6 +149,7 @@ struct CaptureOutcome {
   std::uint32_t nRepeated = 0;  // places in the file that repeat the frame before them
   std::uint32_t nIntervalMs = 0;
   std::uint32_t nLoopMs = 0;   // from the first grab of the loop to the end of the last
+  std::uint32_t nPausedMs = 0;  // of that, waited out in pauses (left out of the file)
 };
 
 // The Record, Pause and Stop commands and the recording thread they start. One per
@@ -184,12 +195,19 @@ class CRecordingControl {
   std::uint32_t get_Grabs() const { return m_nGrabs.load(); }
   // The loop is waiting out a pause (no grab is in progress).
   bool IsInPauseWait() const { return m_bInPauseWait.load(); }
+  // How long the running recording has recorded by nNowMs (the host's clock): from its
+  // loop's first grab, less the time waited out in pauses, which the file leaves out.
+  // False before the first grab.
+  bool get_RecordedMs(std::uint32_t nNowMs, std::uint32_t* pMs) const;
   // The last finished recording.
   CaptureOutcome get_LastOutcome() const;
 
   // Used by RunCaptureSession.
   void CountGrab() { m_nGrabs.fetch_add(1); }
   void SetInPauseWait(bool b) { m_bInPauseWait.store(b); }
+  // The loop's clock: its first grab, and the start and end of each pause wait.
+  void MarkLoopStart(std::uint32_t nNowMs);
+  void MarkPause(bool bPaused, std::uint32_t nNowMs);
   void SetLastOutcome(const CaptureOutcome& outcome);
   std::atomic<std::int32_t>& get_PausedFlag() { return m_Paused; }
 
@@ -205,6 +223,13 @@ class CRecordingControl {
   bool m_bThreadRunning = false;  // under m_Lock
   std::atomic<std::uint32_t> m_nGrabs{0};
   std::atomic<bool> m_bInPauseWait{false};
+  // The loop's clock (under m_ClockLock): first grab, pauses so far, the pause under way.
+  mutable std::mutex m_ClockLock;
+  bool m_bLoopStarted = false;
+  std::uint32_t m_nLoopStartMs = 0;
+  std::uint32_t m_nPausedMs = 0;
+  bool m_bPauseOpen = false;
+  std::uint32_t m_nPauseStartMs = 0;
   CaptureOutcome m_LastOutcome;  // under m_Lock
 };
 
@@ -219,6 +244,7 @@ struct CaptureRequest {
   std::uint32_t nMilliFramesPerSecond = 0;  // see MilliFramesPerSecond
   std::wstring strFileName;
   IRecordingAudio* pAudio = nullptr;
+  std::uint32_t nDurationMs = 0;  // ends by itself after this much recorded time (0: at Stop)
 };
 
 // One whole recording of run nRun: the start, the capture loop and the end.

@@ -8,6 +8,7 @@
 #include "app/Settings.h"
 #include "platform/Text.h"
 #include "platform/win32/MessagePump.h"
+#include "platform/win32/Owners.h"
 #include "recording/EncoderThread.h"
 #include "recording/OutputFileName.h"
 #include "recording/ScreenGrabber.h"
@@ -52,6 +53,14 @@ class CGdiCaptureHost final : public ICaptureHost {
   }
   // The frame is the held one: the next grab reuses it.
   void ReleaseFrame(const BitmapInfoHeader*) override {}
+  // The grab's rows go straight into the encoder's slot: the only copy a frame makes.
+  bool GrabAndPutFrame(std::int32_t nLeft, std::int32_t nTop, std::int32_t, std::int32_t,
+                       std::uint32_t nFrameBytes) override {
+    if (!m_Grab.IsPrepared() || m_Grab.get_Header().biSizeImage != nFrameBytes) return false;
+    if (!m_Grab.GrabInto(nLeft, nTop, &s_BorderFlash, g_EncoderThread.get_WriteSlot())) return false;
+    g_EncoderThread.PublishFrame();
+    return true;
+  }
   Result BeginEncoding(const BitmapInfoHeader& firstFrame, const WaveFormatBlock& audioFormat,
                        double dFramesPerSecond, const wchar_t* szFileName, std::string* pError) override {
     // A recording too long for one file goes on in the next, named after its own start
@@ -105,6 +114,9 @@ class CGdiCaptureHost final : public ICaptureHost {
     // Whole-millisecond sleeps need a whole-millisecond timer: at the default 15.6 ms
     // tick a sleep lasts up to a tick longer than asked, and every frame comes late.
     m_bFineTimer = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+    // A wake-up meant for an earlier recording must not cut this one's sleeps short.
+    if (!m_hWake) m_hWake.Attach(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (m_hWake) ::ResetEvent(m_hWake.get());
   }
   void EndSession() override {
     m_Grab.Reset();
@@ -112,9 +124,19 @@ class CGdiCaptureHost final : public ICaptureHost {
     m_bFineTimer = false;
   }
   std::uint32_t NowMs() override { return ::timeGetTime(); }
-  void SleepMs(std::uint32_t nMilliseconds) override { ::Sleep(nMilliseconds); }
+  void SleepMs(std::uint32_t nMilliseconds) override {
+    if (m_hWake)
+      ::WaitForSingleObject(m_hWake.get(), nMilliseconds);
+    else
+      ::Sleep(nMilliseconds);
+  }
+  void WakeLoop() override {
+    if (m_hWake) ::SetEvent(m_hWake.get());
+  }
 
  private:
+  // Set by Stop and Finish; made by the first recording and kept.
+  CHandle m_hWake;
   // Recording thread only.
   bool m_bFineTimer = false;
   CHeldScreenGrab m_Grab;

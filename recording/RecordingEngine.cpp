@@ -51,10 +51,14 @@ bool CRecordingEngine::Pause() { return m_Control.TogglePause(); }
 void CRecordingEngine::Stop() {
   m_Host.HideBorder();
   m_Control.Stop();
+  m_Host.WakeLoop();
   m_Host.StopEncoding();
 }
 
-void CRecordingEngine::Finish() { m_Control.Finish(); }
+void CRecordingEngine::Finish() {
+  m_Control.Finish();
+  m_Host.WakeLoop();
+}
 
 bool CRecordingEngine::WaitForEnd(std::uint32_t nTimeoutMs) { return m_Control.WaitForThreadEnd(nTimeoutMs); }
 
@@ -83,6 +87,7 @@ void CRecordingEngine::Run(std::uint64_t nRun, const RecordingSettings& settings
   request.nHeight = SpanOf(rc.top, rc.bottom);
   request.nMilliFramesPerSecond = MilliFramesPerSecond(settings.fFrameRate);
   request.pAudio = settings.pOwnSound ? settings.pOwnSound : ChooseRecordingAudio(settings.sound, sources);
+  request.nDurationMs = settings.nDurationMs;
 
   m_Host.BeginSession();
   const CaptureOutcome outcome = RunCaptureSession(m_Host, m_Control, nRun, request);

@@ -24,6 +24,10 @@ struct RecordingSettings {
   // A source of the caller's own, used instead of the choice; it must outlive every
   // recording started with it (VantorRec's sources, the tests' doubles).
   IRecordingAudio* pOwnSound = nullptr;
+  // A recording of a fixed length (VantorRec's --duration) ends by itself once it has
+  // recorded this many milliseconds, pauses left out, and every frame reaches the file;
+  // 0: it runs until Stop.
+  std::uint32_t nDurationMs = 0;
 };
 
 // The program's sound choice from its flags: the loopback when g_bUseLoopback is set,

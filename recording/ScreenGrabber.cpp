@@ -1,8 +1,10 @@
 #include "recording/ScreenGrabber.h"
 
 #include <cstring>
+#include <new>
 
 #include "platform/win32/Owners.h"
+#include "recording/FramePixels.h"
 #include "recording/ScreenGrabberLayout.h"
 
 namespace vantor {
@@ -12,6 +14,7 @@ std::atomic<HCURSOR> g_CurrentCursor{nullptr};
 namespace {
 
 std::atomic<FrameAllocFunction> s_pfnAlloc{nullptr};
+
 
 HGLOBAL AllocFrameBlock(SIZE_T nBytes) {
   const FrameAllocFunction pfn = s_pfnAlloc.load();
@@ -127,7 +130,8 @@ BITMAPINFOHEADER* GrabScreenRect(int nLeft, int nTop, int nWidth, int nHeight, I
 bool CHeldScreenGrab::Prepare(int nWidth, int nHeight) {
   Reset();
   const FrameLayout layout = ComputeFrameLayout(nWidth, nHeight, 24);
-  if (!layout.bValid) return false;
+  // The section is larger than the frame by a third; its size must fit too.
+  if (!layout.bValid || !ComputeFrameLayout(nWidth, nHeight, 32).bValid) return false;
   // The memory counts against the frame allocator (tests make it fail): a recording
   // that cannot have its frame does not start.
   if (const FrameAllocFunction pfn = s_pfnAlloc.load()) {
@@ -139,37 +143,39 @@ bool CHeldScreenGrab::Prepare(int nWidth, int nHeight) {
     Reset();
     return false;
   };
-  m_hSection = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, layout.nBlockBytes, nullptr);
-  if (!m_hSection) return fail();
-  m_pFrame = static_cast<BITMAPINFOHEADER*>(::MapViewOfFile(m_hSection, FILE_MAP_ALL_ACCESS, 0, 0, 0));
-  if (!m_pFrame) return fail();
   const BitmapInfoHeader header = MakeFrameHeader(nWidth, nHeight, 24, layout);
   static_assert(sizeof header == sizeof(BITMAPINFOHEADER));
-  std::memcpy(m_pFrame, &header, sizeof header);
+  std::memcpy(&m_Header, &header, sizeof header);
 
   m_hScreen = ::GetDC(nullptr);
   if (!m_hScreen) return fail();
   m_hMem = ::CreateCompatibleDC(m_hScreen);
   if (!m_hMem) return fail();
-  // The rows follow the header in the same block (the offset must be a multiple of 4).
-  static_assert(sizeof(BITMAPINFOHEADER) % 4 == 0);
+  BITMAPINFO section{};
+  section.bmiHeader = m_Header;
+  section.bmiHeader.biBitCount = 32;
+  section.bmiHeader.biSizeImage = 0;
   void* pBits = nullptr;
-  m_hDib = ::CreateDIBSection(m_hMem, reinterpret_cast<const BITMAPINFO*>(m_pFrame), DIB_RGB_COLORS, &pBits,
-                              m_hSection, layout.nPixelOffset);
-  if (!m_hDib) return fail();
+  m_hDib = ::CreateDIBSection(m_hMem, &section, DIB_RGB_COLORS, &pBits, nullptr, 0);
+  if (!m_hDib || !pBits) return fail();
   m_hOldBitmap = ::SelectObject(m_hMem, m_hDib);
   if (!m_hOldBitmap || m_hOldBitmap == HGDI_ERROR) {
     m_hOldBitmap = nullptr;
     return fail();
   }
+  m_pBits = static_cast<const std::uint8_t*>(pBits);
   m_nWidth = nWidth;
   m_nHeight = nHeight;
   return true;
 }
 
-const BITMAPINFOHEADER* CHeldScreenGrab::Grab(int nLeft, int nTop, IGrabObserver* pObserver) {
-  if (!m_pFrame) return nullptr;
+void CHeldScreenGrab::Capture(int nLeft, int nTop, IGrabObserver* pObserver) {
   if (pObserver) pObserver->BeforeCopy();
+  // One copy of the whole area, never bands: under Wine each copy is one request to the
+  // X server, and a window repainted between two bands would show its old picture
+  // above the edge and its new one below it. (Bands small enough for the allocator's
+  // heap would cost a third of the processor time at 1920x1080, as Wine's buffers of a
+  // whole frame are mapped and zeroed afresh on every grab.)
   ::BitBlt(m_hMem, 0, 0, m_nWidth, m_nHeight, m_hScreen, nLeft, nTop, SRCCOPY);
   HCURSOR hCursor = nullptr;
   POINT pos{};
@@ -178,7 +184,25 @@ const BITMAPINFOHEADER* CHeldScreenGrab::Grab(int nLeft, int nTop, IGrabObserver
   // The rows must be in the section before anyone reads them.
   ::GdiFlush();
   if (pObserver) pObserver->AfterCopy();
-  return m_pFrame;
+}
+
+bool CHeldScreenGrab::GrabInto(int nLeft, int nTop, IGrabObserver* pObserver, std::uint8_t* pRows) {
+  if (!m_pBits || !pRows) return false;
+  Capture(nLeft, nTop, pObserver);
+  ConvertRows32To24(m_pBits, pRows, m_nWidth, m_nHeight);
+  return true;
+}
+
+const BITMAPINFOHEADER* CHeldScreenGrab::Grab(int nLeft, int nTop, IGrabObserver* pObserver) {
+  if (!m_pBits) return nullptr;
+  if (!m_pFrame) {
+    // The header and the rows in one block, as GrabScreenRect lays a frame out.
+    m_pFrame.reset(new (std::nothrow) std::uint8_t[sizeof m_Header + m_Header.biSizeImage]);
+    if (!m_pFrame) return nullptr;
+    std::memcpy(m_pFrame.get(), &m_Header, sizeof m_Header);
+  }
+  GrabInto(nLeft, nTop, pObserver, m_pFrame.get() + sizeof m_Header);
+  return reinterpret_cast<const BITMAPINFOHEADER*>(m_pFrame.get());
 }
 
 void CHeldScreenGrab::Reset() {
@@ -186,14 +210,13 @@ void CHeldScreenGrab::Reset() {
   m_hOldBitmap = nullptr;
   if (m_hDib) ::DeleteObject(m_hDib);
   m_hDib = nullptr;
+  m_pBits = nullptr;
   if (m_hMem) ::DeleteDC(m_hMem);
   m_hMem = nullptr;
   if (m_hScreen) ::ReleaseDC(nullptr, m_hScreen);
   m_hScreen = nullptr;
-  if (m_pFrame) ::UnmapViewOfFile(m_pFrame);
-  m_pFrame = nullptr;
-  if (m_hSection) ::CloseHandle(m_hSection);
-  m_hSection = nullptr;
+  m_pFrame.reset();
+  m_Header = {};
   m_nWidth = m_nHeight = 0;
 }
 

@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
 
 namespace vantor {
 
@@ -33,10 +35,13 @@ BITMAPINFOHEADER* GrabScreenRect(int nLeft, int nTop, int nWidth, int nHeight, I
 void ReleaseFrame(const BITMAPINFOHEADER* pFrame);
 
 // Grabbing one area size for a whole recording: the screen's device context, a memory
-// device context and a 24-bit DIB section of the frame's size are made once, so that a
-// grab is a copy of the screen into the section and the cursor drawn over it, and
-// nothing is created, allocated or converted per frame. The section lies in one block
-// behind its header: the frame is laid out as GrabScreenRect's (header, rows).
+// device context and a 32-bit DIB section of the area are made once, so that a grab is
+// a copy of the screen into the section and the cursor drawn over it, and nothing is
+// created or allocated per frame. The section has 32 bits per pixel because that is
+// the screen's own format (under Wine the X server's): the copy then needs no
+// conversion, and the one pass that makes the frame's 24-bit rows is the copy into the
+// encoder's slot (GrabInto). Grab gives the same rows as a frame laid out as
+// GrabScreenRect's, for callers that want a whole frame.
 class CHeldScreenGrab {
  public:
   CHeldScreenGrab() = default;
@@ -47,21 +52,31 @@ class CHeldScreenGrab {
   // Ready for frames of nWidth x nHeight (again after Reset, or for another size).
   // False when the area is empty or the memory or device contexts cannot be had.
   bool Prepare(int nWidth, int nHeight);
-  // Grabs the area whose first pixel is (nLeft, nTop) into the held frame and returns
-  // it; it stays valid and unchanged until the next Grab or Reset. Null when not
-  // prepared. pObserver (may be null) hears of the copy.
+  // Grabs the area whose first pixel is (nLeft, nTop) and returns it as a frame
+  // (header, 24-bit rows) held here; it stays valid and unchanged until the next Grab
+  // or Reset. Null when not prepared or when the frame's memory cannot be had.
+  // pObserver (may be null) hears of the copy.
   const BITMAPINFOHEADER* Grab(int nLeft, int nTop, IGrabObserver* pObserver);
+  // Grabs the area and writes its 24-bit rows (get_Header().biSizeImage bytes, laid
+  // out as a frame's) to pRows. False, with nothing written, when not prepared.
+  bool GrabInto(int nLeft, int nTop, IGrabObserver* pObserver, std::uint8_t* pRows);
+  // The header of the frames this grab makes (valid once prepared).
+  const BITMAPINFOHEADER& get_Header() const { return m_Header; }
   // Gives back everything Prepare made.
   void Reset();
-  bool IsPrepared() const { return m_pFrame != nullptr; }
+  bool IsPrepared() const { return m_pBits != nullptr; }
 
  private:
+  // The screen and the cursor into the section.
+  void Capture(int nLeft, int nTop, IGrabObserver* pObserver);
+
   HDC m_hScreen = nullptr;   // GetDC(nullptr), released by Reset
   HDC m_hMem = nullptr;      // CreateCompatibleDC
-  HBITMAP m_hDib = nullptr;  // the section, selected into m_hMem
+  HBITMAP m_hDib = nullptr;  // the 32-bit section, selected into m_hMem
   HGDIOBJ m_hOldBitmap = nullptr;
-  HANDLE m_hSection = nullptr;  // the block of header and rows
-  BITMAPINFOHEADER* m_pFrame = nullptr;  // our view of the block
+  const std::uint8_t* m_pBits = nullptr;  // the section's rows, bottom-up
+  BITMAPINFOHEADER m_Header{};            // the 24-bit frame's
+  std::unique_ptr<std::uint8_t[]> m_pFrame;  // Grab's frame, made on its first call
   int m_nWidth = 0;
   int m_nHeight = 0;
 };

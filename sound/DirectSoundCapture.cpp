@@ -83,6 +83,10 @@ void CDirectSoundCapture::SetClock(std::function<std::int64_t()> fnClock) {
 
 std::int64_t CDirectSoundCapture::Clock() const {
   if (m_fnClock) return m_fnClock();
+  return get_CaptureMicros();
+}
+
+std::int64_t CDirectSoundCapture::get_CaptureMicros() const {
   LARGE_INTEGER liNow, liFrequency;
   ::QueryPerformanceCounter(&liNow);
   ::QueryPerformanceFrequency(&liFrequency);

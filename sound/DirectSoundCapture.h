@@ -106,6 +106,9 @@ class CDirectSoundCapture {
   // The recording's clock: microseconds since the capture started, pauses included. Empty
   // restores the default, the performance counter from each start. Not while capturing.
   void SetClock(std::function<std::int64_t()> fnClock);
+  // The clock a recording has without SetClock: microseconds since the capture buffer
+  // started (a clock of its own may build on it).
+  std::int64_t get_CaptureMicros() const;
 
   // Lists every capture device that has an identifier into pList and the table, at most
   // kMaxCaptureDevices of them (further devices are not listed: a row could not be tied

@@ -167,6 +167,23 @@ TEST(recorder_Handoff, EveryCountedFrameBecomesOneChunk) {
   EXPECT_EQ(frames.back(), 249);
 }
 
+// Handing a frame over once the encoder has taken the previous one (VantorRec's full
+// speed) gets every picture into the file exactly once, in order, however the two
+// threads interleave.
+TEST(recorder_Handoff, WaitingUntilTakenEncodesEveryFrameOnce) {
+  Handoff h;
+  ASSERT_EQ(h.Begin(), kOk);
+  for (int i = 0; i < 200; ++i) {
+    EXPECT_TRUE(h.thread.WaitUntilTaken()) << i;
+    h.Put(static_cast<std::uint8_t>(i));
+  }
+  EXPECT_TRUE(h.thread.WaitUntilEncoded());
+  h.thread.Stop(true);
+  std::vector<int> expected(200);
+  for (int i = 0; i < 200; ++i) expected[i] = i;
+  EXPECT_EQ(h.Frames(), expected);
+}
+
 TEST(recorder_Handoff, NoFrameIsEncodedWhileHalfOverwritten) {
   Handoff h(1280, 720);
   ASSERT_EQ(h.Begin(), kOk);

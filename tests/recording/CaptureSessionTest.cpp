@@ -119,10 +119,12 @@ TEST_F(recording_CaptureSession, LateGrabsAreNotMadeUpButTheirFramesKeepTheirPla
   EXPECT_TRUE(run.host.sleeps.empty()) << "the next grab starts at once";
   EXPECT_EQ(run.outcome.nGrabs, 4u);
   EXPECT_EQ(run.host.handedOver, (std::vector<int>{0, 1, 2, 3}));
-  // Grabs at 0, 50, 100 and 150 ms for the frames due at 0, 33, 100 and 133 ms: the ones
-  // due at 66 and 166 ms had no grab of their own. Six places for the 200 ms it ran.
-  EXPECT_EQ(run.host.repeats, (std::vector<std::uint32_t>{1, 1}));
-  EXPECT_EQ(run.outcome.nRepeated, 2u);
+  // Grabs at 0, 50, 100 and 150 ms for the frames due at 0, 33, 100 and 133 ms: the one
+  // due at 66 ms had no grab of its own and repeats the frame before it. The one due at
+  // 166 ms fell due during the last grab, while Stop ended the recording: it lies after
+  // the end and is not added. Five places for the 150 to 200 ms it ran.
+  EXPECT_EQ(run.host.repeats, (std::vector<std::uint32_t>{1}));
+  EXPECT_EQ(run.outcome.nRepeated, 1u);
 }
 
 // A grab held up for a long moment (a busy machine) still leaves one place per frame due.
@@ -162,10 +164,18 @@ TEST_F(recording_CaptureSession, FramesAreDueAtExactFractionsOfASecond) {
     CaptureRun run;
     std::vector<std::uint32_t> starts;
     const int nFrames = 10 * nFps + 1;
+    std::uint32_t nRecordedAtLast = 0;
+    bool bRecordedBeforeFirst = true;
     run.host.fnOnGrab = [&](int n) {
-      starts.push_back(run.host.nNow - run.host.nGrabCostMs);
+      const std::uint32_t nStart = run.host.nNow - run.host.nGrabCostMs;
+      starts.push_back(nStart);
+      std::uint32_t nIgnored = 0;
+      if (n == 0) bRecordedBeforeFirst = run.control.get_RecordedMs(nStart, &nIgnored);
       if (n == nFps) run.control.TogglePause();
-      if (n == nFrames - 1) run.control.Stop();
+      if (n == nFrames - 1) {
+        EXPECT_TRUE(run.control.get_RecordedMs(nStart, &nRecordedAtLast));
+        run.control.Stop();
+      }
     };
     run.host.fnOnPausePoll = [&](int nPoll) {
       if (nPoll == 9) run.control.TogglePause();  // half a second paused
@@ -180,6 +190,38 @@ TEST_F(recording_CaptureSession, FramesAreDueAtExactFractionsOfASecond) {
     EXPECT_GE(nResume - starts[nFps], 500u) << "the pause";
     for (int k = nFps + 1; k < nFrames; ++k)
       EXPECT_EQ(starts[k] - nResume, static_cast<std::uint32_t>((k - nFps - 1) * 1000 / nFps)) << k;
+    // The recording's clock leaves out exactly what the file leaves out: from the moment
+    // frame rate + 1 fell due (the frames before fill the time up to it) to the first
+    // grab after the pause. It runs from the loop's first grab, not from Record.
+    const std::uint32_t nPauseStart = starts[0] + static_cast<std::uint32_t>((nFps + 1) * 1000 / nFps);
+    EXPECT_EQ(run.outcome.nPausedMs, nResume - nPauseStart);
+    EXPECT_EQ(nRecordedAtLast, (nPauseStart - starts[0]) + (starts[nFrames - 1] - nResume));
+    EXPECT_TRUE(bRecordedBeforeFirst) << "counted from the first grab, which has begun";
+  }
+}
+
+// A recording of a fixed length ends by itself when its time is full, whenever another
+// thread would have looked: at 30 frames per second 1 s holds the frames due at 0 to
+// 966 ms, and a pause in between is not counted. Every frame reaches the file.
+TEST_F(recording_CaptureSession, FixedLengthEndsByItselfWithItsTimeFull) {
+  for (bool bPause : {false, true}) {
+    SCOPED_TRACE(bPause);
+    CaptureRun run;
+    run.nDurationMs = 1000;
+    run.host.fnOnGrab = [&](int n) {
+      if (bPause && n == 10) run.control.TogglePause();
+    };
+    run.host.fnOnPausePoll = [&](int nPoll) {
+      if (nPoll == 5) run.control.TogglePause();
+    };
+    run.Record(0, 0, 8, 8, 30);
+    // Whole milliseconds: the 11 frames before the pause took 366 ms, not 366.7, so the
+    // paused recording may hold one frame more (within a frame of its time).
+    EXPECT_GE(run.outcome.nGrabs, 30u);
+    EXPECT_LE(run.outcome.nGrabs, bPause ? 31u : 30u);
+    EXPECT_EQ(run.outcome.nRepeated, 0u);
+    EXPECT_EQ(run.outcome.nPausedMs > 0, bPause);
+    EXPECT_TRUE(run.control.IsFinishRequested(1)) << "drained: every frame grabbed is written";
   }
 }
 

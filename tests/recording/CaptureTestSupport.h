@@ -175,6 +175,7 @@ struct CaptureRun {
     settings.rcArea = {nLeft, nTop, nLeft + nWidth - 1, nTop + nHeight - 1};
     settings.fFrameRate = fFps;
     settings.sound = ProgramSoundChoice();
+    settings.nDurationMs = nDurationMs;
     host.strNextName = szName;
     engine.UseSoundSources(sources);
     engine.Record(settings);
@@ -183,6 +184,7 @@ struct CaptureRun {
   }
 
   RecordingSoundSources sources;
+  std::uint32_t nDurationMs = 0;  // the settings' fixed length (0: until Stop)
 };
 
 }  // namespace vantor::test

@@ -1,7 +1,12 @@
 // The frame block's arithmetic: rows padded to whole 32-bit words, the colour table,
-// the pixel offset, and sizes that cannot be allocated.
+// the pixel offset, and sizes that cannot be allocated; the one copy that turns the
+// grab's 32-bit rows into the frame's 24-bit ones.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
+#include "recording/FramePixels.h"
 #include "recording/ScreenGrabberLayout.h"
 
 namespace vantor::test {
@@ -63,6 +68,29 @@ TEST(recording_FrameLayout, SizesThatCannotBeAllocatedAreInvalid) {
   // 40,000 x 20,000 at 3 bytes would overflow the header's 32-bit image size.
   EXPECT_FALSE(ComputeFrameLayout(40000, 20000, 24).bValid);
   EXPECT_TRUE(ComputeFrameLayout(8192, 8192, 24).bValid);
+}
+
+// Widths around the four- and sixteen-pixel blocks cover each remainder and each row
+// pad; the slot starts full of leftovers, which must not survive in the pad.
+TEST(recording_FramePixels, ThirtyTwoBitRowsBecomeTheFramesRows) {
+  for (int nWidth : {1, 2, 3, 4, 5, 6, 7, 8, 9, 13, 15, 16, 17, 19, 31, 32, 33, 47, 48, 50, 641}) {
+    const int nHeight = 3;
+    std::vector<std::uint8_t> src(static_cast<std::size_t>(nWidth) * 4 * nHeight);
+    for (std::size_t i = 0; i < src.size(); ++i) src[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    const std::size_t nStride = static_cast<std::size_t>(DibRowBytes(nWidth));
+    std::vector<std::uint8_t> dst(nStride * nHeight + 8, 0xEE);
+    ConvertRows32To24(src.data(), dst.data(), nWidth, nHeight);
+    for (int y = 0; y < nHeight; ++y) {
+      for (int x = 0; x < nWidth; ++x)
+        for (int c = 0; c < 3; ++c)
+          ASSERT_EQ(dst[y * nStride + 3 * x + c], src[(static_cast<std::size_t>(y) * nWidth + x) * 4 + c])
+              << "width " << nWidth << " pixel " << x << "," << y << " byte " << c;
+      for (std::size_t i = 3u * nWidth; i < nStride; ++i)
+        EXPECT_EQ(dst[y * nStride + i], 0) << "width " << nWidth << " row " << y << " pad byte " << i;
+    }
+    for (std::size_t i = nStride * nHeight; i < dst.size(); ++i)
+      EXPECT_EQ(dst[i], 0xEE) << "width " << nWidth << ": written past the frame";
+  }
 }
 
 }  // namespace

@@ -23,8 +23,8 @@
 #   bench/screen/bench_screen.sh REPORT_DIR [SECONDS]
 #   VANTOR_BENCH_BUILDS="DIR ..."  the Windows builds to measure (default: build/win32
 #                                  where 32-bit programs run, and build/win64)
-#   VANTOR_BENCH_GLIBC_TUNABLES=T  run VantorRec with GLIBC_TUNABLES=T (Wine's own memory
-#                                  behaviour, for comparison: not what a user gets)
+#   VANTOR_BENCH_GLIBC_TUNABLES=T  run VantorRec with GLIBC_TUNABLES=T instead of the
+#                                  bench's (tools/winebench); empty: glibc's defaults
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
 report=$1
@@ -49,6 +49,8 @@ bits_of() { od -An -tx2 -j$(( $(od -An -tu4 -j60 -N4 "$1") + 4 )) -N2 "$1" | gre
 
 "$bench" start >/dev/null
 eval "$("$bench" env)"
+# The Wine programs run with the bench's malloc settings, as make run starts them.
+rec_tunables=${VANTOR_BENCH_GLIBC_TUNABLES-${GLIBC_TUNABLES:-}}
 read -r SW SH < <(xdotool getdisplaygeometry)
 mkdir -p "$report"
 out=$(mktemp -d)
@@ -99,7 +101,7 @@ for size in 640x480 1280x720 "${SW}x$SH"; do
   idle=$(awk -v a="$s0" -v b="$s1" -v d="$seconds" 'BEGIN { print (b - a) / d }')
   for fps in 30 60; do
     s0=$(service_cpu)
-    /usr/bin/time -f "%U %S" -o "$out/ff.time" ffmpeg -nostdin -hide_banner -v error -f x11grab -framerate "$fps" \
+    /usr/bin/time -f "%U %S" -o "$out/ff.time" env -u GLIBC_TUNABLES ffmpeg -nostdin -hide_banner -v error -f x11grab -framerate "$fps" \
       -video_size "${w}x$h" -i "$DISPLAY+0,0" -t "$seconds" -c:v libxvid -threads 1 -qscale:v 6 \
       -fps_mode passthrough -progress "$out/ff.progress" -y "$out/ff.avi"
     s1=$(service_cpu)
@@ -115,7 +117,7 @@ for size in 640x480 1280x720 "${SW}x$SH"; do
       rec=$b/cli/VantorRec.exe
       name="vantor$(bits_of "$rec")"
       s0=$(service_cpu)
-      GLIBC_TUNABLES=${VANTOR_BENCH_GLIBC_TUNABLES:-${GLIBC_TUNABLES:-}} "$bench" run "$rec" --source screen --rect "0,0,$((w - 1)),$((h - 1))" --fps "$fps" --duration "$seconds" \
+      GLIBC_TUNABLES=$rec_tunables "$bench" run "$rec" --source screen --rect "0,0,$((w - 1)),$((h - 1))" --fps "$fps" --duration "$seconds" \
         --out "$(to_wine "$out/rec")" --stats </dev/null >/dev/null 2>"$out/rec.err"
       s1=$(service_cpu)
       rate=$(field grab_rate <"$out/rec.err")
@@ -143,7 +145,7 @@ for size in 640x480 1280x720 "${SW}x$SH"; do
     [ -f "$stages" ] || continue
     for variant in "ddb" "dib24" "dib32" "dib32 --band 16" "cursor" "held"; do
       # shellcheck disable=SC2086 # the variant's words are its arguments
-      echo "vantor$(bits_of "$stages") $("$bench" run "$stages" --size "$size" --frames 60 --variant $variant 2>/dev/null | tr -d '\r')"
+      echo "vantor$(bits_of "$stages") $(GLIBC_TUNABLES=$rec_tunables "$bench" run "$stages" --size "$size" --frames 60 --variant $variant 2>/dev/null | tr -d '\r')"
     done
   done >>"$out/stages.txt"
 
@@ -155,7 +157,7 @@ done
 {
   echo "seconds per run: $seconds; cpu/s: processor seconds per recorded second; +X: with the X server (and"
   echo "wineserver) less their idle cost; load average at the end: $(cut -d' ' -f1-3 /proc/loadavg); cores: $(nproc)"
-  if [ -n "${VANTOR_BENCH_GLIBC_TUNABLES:-}" ]; then echo "VantorRec ran with GLIBC_TUNABLES=$VANTOR_BENCH_GLIBC_TUNABLES"; fi
+  echo "VantorRec ran with GLIBC_TUNABLES=${rec_tunables:-(none)}; ffmpeg with the defaults of glibc"
 } | tee -a "$table"
 {
   echo "One grab, stage by stage (milliseconds of wall time per grab; cpu_ms: the process's processor time):"

@@ -69,7 +69,9 @@ class CLoopbackCapture {
   // a reader runs.
   void SetEnumeratorFactory(EnumeratorFactory pfnFactory);
   // The clock the reader measures its cycles with, in microseconds; empty restores the
-  // system's steady clock. Not while a reader runs.
+  // system's steady clock. A recording's clock reads below zero (kTimeUnknown included)
+  // before the recording's zero: what is drained then is dropped, and the time counts
+  // from the zero. Not while a reader runs.
   void SetClock(std::function<std::int64_t()> fnClock);
 
   // The default playback endpoint's mix format, whole (an extensible format with its

@@ -113,7 +113,7 @@ void CLoopbackCapture::SetClock(std::function<std::int64_t()> fnClock) { m_fnClo
 
 std::int64_t CLoopbackCapture::Clock() const {
   if (m_fnClock) return m_fnClock();
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_DefaultZero)
       .count();
 }
 
@@ -213,10 +213,11 @@ void CLoopbackCapture::Run() {
   CGate gate(m_pSink);
   CSilenceFiller filler;
   const std::uint32_t nBytesPerSecond = format.nSamplesPerSec * format.nBlockAlign;
-  // The recording's time counts from its zero (the pictures' first grab), or from the
-  // reader's start when that comes later. Until the zero has passed, wake-ups come
-  // often and what they drain is dropped, so that the cycle in which it passes holds
-  // little from before it, and that little is cut off its front.
+  // The recording's time counts from its zero (the pictures' first grab; without a
+  // clock of the recording's, the stream's start): a reader that starts later fills the
+  // time up to its start with silence. Until the zero has passed, wake-ups come often
+  // and what they drain is dropped, so that the cycle in which it passes holds little
+  // from before it, and that little is cut off its front.
   bool bAfterZero = false;
   auto passZero = [&](std::int64_t nNow, std::int64_t nFrom) {
     bAfterZero = true;
@@ -225,7 +226,8 @@ void CLoopbackCapture::Run() {
     const std::uint64_t nSince = BytesInMicros(nNow - nFrom, nBytesPerSecond, format.nBlockAlign);
     if (block.get_Used() > nSince) block.DropFront(block.get_Used() - nSince);
   };
-  if (const std::int64_t nBegun = Clock(); nBegun >= 0) passZero(nBegun, nBegun);
+  m_DefaultZero = std::chrono::steady_clock::now();
+  if (const std::int64_t nBegun = Clock(); nBegun >= 0) passZero(nBegun, 0);
   constexpr DWORD kZeroLookMilliseconds = 10;
   const std::uint8_t nSilenceByte = SilenceByte(format.wBitsPerSample);
   for (;;) {

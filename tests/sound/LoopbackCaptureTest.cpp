@@ -177,6 +177,20 @@ TEST_F(LoopbackCaptureTest, SoundBeforeTheRecordingsZeroIsDroppedAndTimeCountsFr
   EXPECT_EQ(sink.get_TotalBytes(), 4000u) << "0.5 s written for the first 0.5 s, no silence added";
 }
 
+TEST_F(LoopbackCaptureTest, ReaderStartingAfterTheZeroFillsTheTimeBeforeItWithSilence) {
+  world.mixFormat = test::MakeMixFormat(WAVE_FORMAT_IEEE_FLOAT, 2, 1000, 32);
+  world.cycles = {{{200}}};
+  nNow = 300000;  // the first grab was 0.3 s ago when the stream started
+  world.onCycle = [this](int) { nNow = 500000; };
+  RunToEnd();
+  const auto blocks = sink.get_Blocks();
+  ASSERT_EQ(blocks.size(), 1u);
+  std::vector<std::uint8_t> want(2400, 0);
+  const auto sound = Bytes({{0, 0}});
+  want.insert(want.end(), sound.begin(), sound.end());
+  EXPECT_EQ(blocks[0], want) << "0.3 s of silence, then the sound as it arrived";
+}
+
 TEST_F(LoopbackCaptureTest, EightBitSoundIsFilledWithItsOwnSilence) {
   world.mixFormat = test::MakeMixFormat(WAVE_FORMAT_PCM, 1, 1000, 8);
   world.cycles = {{}, {{500}}};

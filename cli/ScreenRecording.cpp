@@ -108,7 +108,8 @@ class CSourceAudio final : public IRecordingAudio {
     m_Format = m_Source.get_Format();
     return &m_Format;
   }
-  void Start() override {
+  // VantorRec's sources keep their own clock (see CDeviceSource::Start).
+  void Start(RecordingClock /*fnClock*/) override {
     AudioSink sink;
     sink.fnWrite = [](const void* pData, std::uint32_t nBytes) { g_Recorder.WriteAudio(pData, nBytes); };
     const double dFps = m_dFps;

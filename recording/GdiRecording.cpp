@@ -211,6 +211,13 @@ bool CRecordingControl::get_RecordedMs(std::uint32_t nNowMs, std::uint32_t* pMs)
   return true;
 }
 
+std::int64_t CRecordingControl::get_SoundMicros(std::uint32_t nNowMs) const {
+  std::lock_guard<std::mutex> clock(m_ClockLock);
+  if (!m_bLoopStarted) return kClockBeforeFirstGrab;
+  // Signed: a reader may have read the clock just before the first grab was marked.
+  return static_cast<std::int64_t>(static_cast<std::int32_t>(nNowMs - m_nLoopStartMs)) * 1000;
+}
+
 CaptureOutcome CRecordingControl::get_LastOutcome() const {
   std::lock_guard<std::mutex> lock(m_Lock);
   return m_LastOutcome;
@@ -386,7 +393,9 @@ CaptureOutcome RunCaptureSession(ICaptureHost& host, CRecordingControl& control,
   }
   outcome.bStarted = true;
 
-  if (pAudio) pAudio->Start();
+  // The sound starts before the first grab, so that it is already running then, but
+  // counts from that grab: both start at the same moment.
+  if (pAudio) pAudio->Start([&host, &control] { return control.get_SoundMicros(host.NowMs()); });
   host.ShowBorder(nLeft, nTop, nWidth, nHeight);
   outcome.nIntervalMs = 1000000u / nMilliFps;
 

@@ -57,6 +57,13 @@ bool TakeMovedOrigin(std::int32_t* pLeft, std::int32_t* pTop);
 // Forgets a waiting move (one published after the previous recording's last frame).
 void DiscardMovedArea();
 
+// The recording's clock as its sound sees it: microseconds since the pictures' first
+// grab, the one start moment of both, pauses included (the sound leaves paused stretches
+// out by itself); kClockBeforeFirstGrab until that grab. Sound captured before the zero
+// is not the recording's: a source started ahead of the first grab drops it.
+using RecordingClock = std::function<std::int64_t()>;
+constexpr std::int64_t kClockBeforeFirstGrab = INT64_MIN;
+
 // The sound of a recording. Each audio source implements this; until one is set, a
 // recording has a silent sound stream in the capture-device format.
 class IRecordingAudio {
@@ -65,8 +72,9 @@ class IRecordingAudio {
   // The format of the file's sound stream, asked for before the file is opened. Null
   // when the source cannot record now; the recording then goes on without sound.
   virtual const WaveFormatBlock* PrepareFormat() = 0;
-  // Once the file is open: start writing sound into the recorder.
-  virtual void Start() = 0;
+  // Once the file is open: start writing sound into the recorder, placed by fnClock
+  // (callable from any thread until Stop returns).
+  virtual void Start(RecordingClock fnClock) = 0;
   // After the last frame: stop writing; returns once no more writes can come.
   virtual void Stop() = 0;
 };
@@ -128,7 +136,8 @@ class ICaptureHost {
   // Around a whole recording on its thread (the Windows host sharpens the timer).
   virtual void BeginSession() {}
   virtual void EndSession() {}
-  // The millisecond clock (it may wrap) and a sleep in whole milliseconds.
+  // The millisecond clock (it may wrap; the sound's reader threads read it too) and a
+  // sleep in whole milliseconds.
   virtual std::uint32_t NowMs() = 0;
   virtual void SleepMs(std::uint32_t nMilliseconds) = 0;
   // Stop and Finish, from any thread: a sleep of the capture loop may end now, so that
@@ -199,6 +208,9 @@ class CRecordingControl {
   // loop's first grab, less the time waited out in pauses, which the file leaves out.
   // False before the first grab.
   bool get_RecordedMs(std::uint32_t nNowMs, std::uint32_t* pMs) const;
+  // The clock of the running recording's sound at nNowMs: microseconds since the loop's
+  // first grab, pauses included; kClockBeforeFirstGrab before it.
+  std::int64_t get_SoundMicros(std::uint32_t nNowMs) const;
   // The last finished recording.
   CaptureOutcome get_LastOutcome() const;
 

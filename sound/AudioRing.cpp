@@ -122,37 +122,50 @@ void CCaptureTimeline::Begin(std::uint32_t nBytesPerSecond, std::uint32_t nBlock
   m_nBlockAlign = std::max<std::uint32_t>(1, nBlockAlign);
 }
 
-std::uint64_t CCaptureTimeline::ToPosition(std::int64_t nMicros) const {
-  return BytesInMicros(nMicros, m_nBytesPerSecond, m_nBlockAlign);
+std::int64_t CCaptureTimeline::ToPosition(std::int64_t nMicros) const {
+  if (nMicros == kTimeUnknown) return INT64_MIN;
+  // Before the zero, as far before it as the same time after it lies after.
+  const std::uint64_t nBytes = BytesInMicros(nMicros < 0 ? -nMicros : nMicros, m_nBytesPerSecond, m_nBlockAlign);
+  return nMicros < 0 ? -static_cast<std::int64_t>(nBytes) : static_cast<std::int64_t>(nBytes);
 }
 
 void CCaptureTimeline::SetPaused(bool bPaused, std::int64_t nMicros) {
   if (bPaused == m_bPaused || m_bEnded) return;
   m_bPaused = bPaused;
-  const std::uint64_t nAt = ToPosition(nMicros);
+  const std::int64_t nAt = ToPosition(nMicros);
   if (bPaused) {
-    m_Pauses.push_back({nAt, UINT64_MAX});
+    m_Pauses.push_back({nAt, INT64_MAX});
   } else {
     m_Pauses.back().nTo = std::max(nAt, m_Pauses.back().nFrom);
   }
 }
 
-void CCaptureTimeline::Emit(std::uint64_t nFrom, std::uint64_t nTo, Step::Kind kind, std::vector<Step>* pSteps) {
-  auto push = [&](Step::Kind k, std::uint64_t n) {
-    if (n == 0 || (k == Step::kDrop && kind == Step::kSilence)) return;
-    if (k != Step::kDrop) m_nWritten += n;
-    if (!pSteps->empty() && pSteps->back().kind == k) {
-      pSteps->back().nBytes += static_cast<std::uint32_t>(n);
-    } else {
-      pSteps->push_back({k, static_cast<std::uint32_t>(n)});
-    }
+void CCaptureTimeline::Push(Step::Kind kind, std::uint64_t nBytes, std::vector<Step>* pSteps) {
+  if (nBytes == 0) return;
+  if (kind != Step::kDrop) m_nWritten += nBytes;
+  if (!pSteps->empty() && pSteps->back().kind == kind) {
+    pSteps->back().nBytes += static_cast<std::uint32_t>(nBytes);
+  } else {
+    pSteps->push_back({kind, static_cast<std::uint32_t>(nBytes)});
+  }
+}
+
+void CCaptureTimeline::Emit(std::int64_t nFrom, std::int64_t nTo, Step::Kind kind, std::vector<Step>* pSteps) {
+  // Silence that must not reach the file is simply not emitted; sound is dropped.
+  auto push = [&](Step::Kind k, std::int64_t n) {
+    if (n > 0 && !(k == Step::kDrop && kind == Step::kSilence)) Push(k, static_cast<std::uint64_t>(n), pSteps);
   };
-  std::uint64_t nAt = nFrom;
+  // What was captured before the zero came before the pictures' first grab.
+  if (nFrom < 0) {
+    push(Step::kDrop, std::min<std::int64_t>(nTo, 0) - nFrom);
+    nFrom = 0;
+  }
+  std::int64_t nAt = nFrom;
   while (nAt < nTo) {
     // The nearest stretch that must not reach the file: a pause, or everything past
     // the end.
-    std::uint64_t nBlockFrom = m_bEnded ? std::max(m_nEnd, nAt) : UINT64_MAX;
-    std::uint64_t nBlockTo = UINT64_MAX;
+    std::int64_t nBlockFrom = m_bEnded ? std::max(m_nEnd, nAt) : INT64_MAX;
+    std::int64_t nBlockTo = INT64_MAX;
     for (const Span& pause : m_Pauses)
       if (pause.nTo > nAt && pause.nFrom < nBlockFrom && pause.nFrom < pause.nTo) {
         nBlockFrom = std::max(pause.nFrom, nAt);
@@ -163,7 +176,7 @@ void CCaptureTimeline::Emit(std::uint64_t nFrom, std::uint64_t nTo, Step::Kind k
       return;
     }
     push(kind, nBlockFrom - nAt);
-    const std::uint64_t nSkipTo = std::min(nTo, nBlockTo);
+    const std::int64_t nSkipTo = std::min(nTo, nBlockTo);
     push(Step::kDrop, nSkipTo - nBlockFrom);
     nAt = nSkipTo;
   }
@@ -171,17 +184,21 @@ void CCaptureTimeline::Emit(std::uint64_t nFrom, std::uint64_t nTo, Step::Kind k
 
 void CCaptureTimeline::Place(std::uint32_t nBytes, std::int64_t nMicros, std::vector<Step>* pSteps,
                              std::uint32_t nNewerBytes) {
+  if (nMicros == kTimeUnknown) {
+    // It arrived before the zero was known, so before the zero: none of it belongs to
+    // the recording, and its arrival cannot place the device's clock.
+    Push(Step::kDrop, nBytes, pSteps);
+    return;
+  }
   if (!m_bStarted) {
     m_bStarted = true;
-    const std::uint64_t nNow = ToPosition(nMicros);
-    const std::uint64_t nNewer = nNewerBytes - nNewerBytes % m_nBlockAlign;
-    const std::uint64_t nArrival = nNow > nNewer ? nNow - nNewer : 0;
-    if (nArrival > nBytes) {
-      const std::uint64_t nGap = nArrival - nBytes;
-      const std::uint64_t nPad = nGap - nGap % m_nBlockAlign;
-      Emit(0, nPad, Step::kSilence, pSteps);
-      m_nPosition = nPad;
-    }
+    const std::int64_t nNewer = nNewerBytes - nNewerBytes % m_nBlockAlign;
+    const std::int64_t nArrival = ToPosition(nMicros) - nNewer;
+    // Where the first byte lies; before the zero the bytes are dropped, after it
+    // silence fills the time before them.
+    m_nPosition = nArrival - static_cast<std::int64_t>(nBytes);
+    m_nPosition -= ((m_nPosition % m_nBlockAlign) + m_nBlockAlign) % m_nBlockAlign;
+    if (m_nPosition > 0) Emit(0, m_nPosition, Step::kSilence, pSteps);
   }
   Emit(m_nPosition, m_nPosition + nBytes, Step::kKeep, pSteps);
   m_nPosition += nBytes;
@@ -189,7 +206,7 @@ void CCaptureTimeline::Place(std::uint32_t nBytes, std::int64_t nMicros, std::ve
 
 void CCaptureTimeline::End(std::int64_t nMicros) {
   if (m_bEnded) return;
-  m_nEnd = ToPosition(nMicros);
+  m_nEnd = std::max<std::int64_t>(0, ToPosition(nMicros));
   if (m_bPaused) m_Pauses.back().nTo = std::max(m_nEnd, m_Pauses.back().nFrom);
   m_bEnded = true;
 }
@@ -235,6 +252,13 @@ void CAudioBlockBuilder::Append(const void* pData, std::uint64_t nBytes, IGate& 
   }
   std::memcpy(m_pStorage + m_nUsed, pBytes, static_cast<std::size_t>(nBytes));
   m_nUsed += static_cast<std::uint32_t>(nBytes);
+}
+
+void CAudioBlockBuilder::DropFront(std::uint64_t nBytes) {
+  nBytes = std::min<std::uint64_t>(nBytes - nBytes % m_nFrameBytes, m_nUsed);
+  if (m_pStorage && nBytes > 0) std::memmove(m_pStorage, m_pStorage + nBytes, m_nUsed - nBytes);
+  m_nUsed -= static_cast<std::uint32_t>(nBytes);
+  m_nCycleBytes = m_nUsed;
 }
 
 void CAudioBlockBuilder::EndCycle(IGate& gate, std::uint64_t nSilence, std::uint8_t nSilenceByte) {

@@ -27,6 +27,9 @@ namespace vantor {
 // every floating-point unit (x87's 80-bit intermediates cut 1.9 s x 1000 B/s down to
 // 1899 bytes where SSE2 happens to round it up to 1900).
 constexpr std::int64_t kMicrosPerSecond = 1000000;
+// A moment on the recording's clock before its zero (the pictures' first grab) is
+// known: whatever arrives then was captured before the zero.
+constexpr std::int64_t kTimeUnknown = INT64_MIN;
 
 // The bytes of the whole sample frames that nMicros of sound at nBytesPerSecond hold
 // (rounded down to nBlockAlign); 0 for times at or before the start.
@@ -126,15 +129,17 @@ RingPieces SplitRingRange(std::uint32_t dwOffset, std::uint32_t nBytes, std::uin
 // Places a capture device's bytes on the recording's time line, so that the sound in
 // the file starts when the recording starts, leaves out exactly the paused stretches
 // and ends when the recording ends, whatever the device's start-up delay and however
-// coarsely it delivers. Positions are bytes of the sound stream from the start of the
-// recording (time t lies at t x bytes per second); the device's own clock counts from
-// its first delivery on, so the steady stream is never stretched or squeezed.
+// coarsely it delivers. Positions are bytes of the sound stream from the recording's
+// zero (time t lies at t x bytes per second; before the zero they are negative); the
+// device's own clock counts from its first placed delivery on, so the steady stream is
+// never stretched or squeezed.
 //  - The first delivery is assumed to end when it arrives: a device that starts late
-//    gets silence in front of its first sound.
+//    gets silence in front of its first sound, and what it captured before the zero
+//    (it was started before the pictures' first grab) is dropped.
 //  - Bytes that fall into a pause are dropped, bytes past the end too.
 //  - At the end, what the device never delivered up to the end becomes silence.
 // Times are microseconds of the recording's clock (pauses included), counted from its
-// start.
+// zero, the pictures' first grab; kTimeUnknown before that zero is known.
 class CCaptureTimeline {
  public:
   struct Step {
@@ -148,33 +153,37 @@ class CCaptureTimeline {
   // nBytes arrived at nMicros, and the device had captured nNewerBytes more by then
   // (so the nBytes end that much before nMicros): appends to *pSteps how they (and any
   // silence in front of them) go into the file, in order. The kept and dropped steps
-  // add up to nBytes.
+  // add up to nBytes. Bytes that arrive at kTimeUnknown are all dropped, and the
+  // device's clock starts with a later delivery whose time is known.
   void Place(std::uint32_t nBytes, std::int64_t nMicros, std::vector<Step>* pSteps, std::uint32_t nNewerBytes = 0);
-  // The recording ended at nMicros; later deliveries only fill up to that moment.
+  // The recording ended at nMicros; later deliveries only fill up to that moment (a
+  // recording that ended before its zero has no sound).
   void End(std::int64_t nMicros);
   // Everything up to the end has been delivered.
   bool IsComplete() const { return m_bEnded && m_nPosition >= m_nEnd; }
   // Silence for what is still missing up to the end (appended to *pSteps).
   void Finish(std::vector<Step>* pSteps);
 
-  std::uint64_t get_Position() const { return m_nPosition; }
-  std::uint64_t get_End() const { return m_nEnd; }
+  std::int64_t get_Position() const { return m_nPosition; }
+  std::int64_t get_End() const { return m_nEnd; }
   // Bytes that reach the file for the time line so far (kept and silence).
   std::uint64_t get_Written() const { return m_nWritten; }
 
  private:
   struct Span {
-    std::uint64_t nFrom, nTo;  // [nFrom, nTo), nTo = max while open
+    std::int64_t nFrom, nTo;  // [nFrom, nTo), nTo = max while open
   };
-  std::uint64_t ToPosition(std::int64_t nMicros) const;
-  // Emits [nFrom, nTo) as kind where it lies outside pauses and the end, drop elsewhere
-  // (silence outside is simply not emitted).
-  void Emit(std::uint64_t nFrom, std::uint64_t nTo, Step::Kind kind, std::vector<Step>* pSteps);
+  // kTimeUnknown lies before every position.
+  std::int64_t ToPosition(std::int64_t nMicros) const;
+  // Emits [nFrom, nTo) as kind where it lies outside pauses, before the end and after
+  // the zero, drop elsewhere (silence outside is simply not emitted).
+  void Emit(std::int64_t nFrom, std::int64_t nTo, Step::Kind kind, std::vector<Step>* pSteps);
+  void Push(Step::Kind kind, std::uint64_t nBytes, std::vector<Step>* pSteps);
 
   std::uint32_t m_nBytesPerSecond = 0;
   std::uint32_t m_nBlockAlign = 1;
-  std::uint64_t m_nPosition = 0;
-  std::uint64_t m_nEnd = 0;
+  std::int64_t m_nPosition = 0;
+  std::int64_t m_nEnd = 0;
   std::uint64_t m_nWritten = 0;
   bool m_bStarted = false;
   bool m_bEnded = false;
@@ -212,6 +221,9 @@ class CAudioBlockBuilder {
   void NotePacket() { m_bPacketSeen = true; }
   // Appends a packet's bytes, sending the block out first when they would not fit.
   void Append(const void* pData, std::uint64_t nBytes, IGate& gate);
+  // Drops up to nBytes (whole frames) from the front of what the block holds, the
+  // oldest sound; the cycle's sound is then what the block still holds.
+  void DropFront(std::uint64_t nBytes);
   // Ends the cycle: the block goes out if a packet came, even empty when every packet
   // was silent, unless the cycle already delivered everything it had. nSilence bytes of
   // silence (each byte nSilenceByte) go out in front of the cycle's sound, in the same

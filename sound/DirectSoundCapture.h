@@ -103,8 +103,9 @@ class CDirectSoundCapture {
   void SetSink(IAudioSink* pSink);
   // The system's functions, or a test's stand-ins (null restores the system's).
   void SetSystemFunctions(CreateFunction pfnCreate, EnumerateFunction pfnEnumerate);
-  // The recording's clock: microseconds since the capture started, pauses included. Empty
-  // restores the default, the performance counter from each start. Not while capturing.
+  // The recording's clock: microseconds since its zero, pauses included; negative, or
+  // kTimeUnknown, before it (what the device captured then is dropped). Empty restores
+  // the default, the performance counter from each start. Not while capturing.
   void SetClock(std::function<std::int64_t()> fnClock);
   // The clock a recording has without SetClock: microseconds since the capture buffer
   // started (a clock of its own may build on it).

@@ -81,16 +81,19 @@ HRESULT CreateSystemDeviceEnumerator(IMMDeviceEnumerator** ppEnumerator) {
 // Blocks go out only while the recording runs unpaused with this source chosen; the
 // packets are drained all the same, so that a pause loses its sound instead of
 // delaying it.
+// Nothing goes out before the recording's zero either: that sound is not the recording's.
 class CLoopbackCapture::CGate final : public CAudioBlockBuilder::IGate {
  public:
   explicit CGate(IAudioSink* pSink) : m_pSink(pSink) {}
-  bool IsOpen() const { return m_pSink && !m_pSink->IsPaused() && LoopbackChosen(); }
+  bool IsOpen() const { return m_bAfterZero && m_pSink && !m_pSink->IsPaused() && LoopbackChosen(); }
   void Deliver(const void* pData, std::uint32_t nBytes) override {
     if (IsOpen()) m_pSink->WriteAudio(pData, nBytes);
   }
+  void SetAfterZero() { m_bAfterZero = true; }
 
  private:
   IAudioSink* m_pSink;
+  bool m_bAfterZero = false;
 };
 
 CLoopbackCapture::CLoopbackCapture(std::uint8_t* pBlock, std::uint32_t nBlockBytes)
@@ -110,7 +113,7 @@ void CLoopbackCapture::SetClock(std::function<std::int64_t()> fnClock) { m_fnClo
 
 std::int64_t CLoopbackCapture::Clock() const {
   if (m_fnClock) return m_fnClock();
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_DefaultZero)
       .count();
 }
 
@@ -209,10 +212,26 @@ void CLoopbackCapture::Run() {
   CAudioBlockBuilder block(m_pBlock, m_nBlockBytes);
   CGate gate(m_pSink);
   CSilenceFiller filler;
-  filler.Begin(format.nSamplesPerSec * format.nBlockAlign, format.nBlockAlign, Clock());
+  const std::uint32_t nBytesPerSecond = format.nSamplesPerSec * format.nBlockAlign;
+  // The recording's time counts from its zero (the pictures' first grab; without a
+  // clock of the recording's, the stream's start): a reader that starts later fills the
+  // time up to its start with silence. Until the zero has passed, wake-ups come often
+  // and what they drain is dropped, so that the cycle in which it passes holds little
+  // from before it, and that little is cut off its front.
+  bool bAfterZero = false;
+  auto passZero = [&](std::int64_t nNow, std::int64_t nFrom) {
+    bAfterZero = true;
+    gate.SetAfterZero();
+    filler.Begin(nBytesPerSecond, format.nBlockAlign, nFrom);
+    const std::uint64_t nSince = BytesInMicros(nNow - nFrom, nBytesPerSecond, format.nBlockAlign);
+    if (block.get_Used() > nSince) block.DropFront(block.get_Used() - nSince);
+  };
+  m_DefaultZero = std::chrono::steady_clock::now();
+  if (const std::int64_t nBegun = Clock(); nBegun >= 0) passZero(nBegun, 0);
+  constexpr DWORD kZeroLookMilliseconds = 10;
   const std::uint8_t nSilenceByte = SilenceByte(format.wBitsPerSample);
   for (;;) {
-    ::WaitForSingleObject(m_hWake.get(), nInterval);
+    ::WaitForSingleObject(m_hWake.get(), bAfterZero ? nInterval : std::min(nInterval, kZeroLookMilliseconds));
 
     LoopbackExit failure = LoopbackExit::kRunning;
     block.BeginCycle(format.nBlockAlign);
@@ -239,11 +258,15 @@ void CLoopbackCapture::Run() {
       hr = pCapture->GetNextPacketSize(&nPacketFrames);
       if (FAILED(hr)) failure = LoopbackExit::kPacketSize;
     }
+    // kTimeUnknown lies before the zero too.
+    const std::int64_t nNow = Clock();
+    if (!bAfterZero && nNow >= 0) passZero(nNow, 0);
     // What the cycle drained before a failure is sound that happened: keep it (but a
-    // failure alone makes no empty chunk, and no silence).
-    if (failure == LoopbackExit::kRunning)
-      block.EndCycle(gate, filler.EndCycle(block.get_CycleBytes(), Clock(), gate.IsOpen()), nSilenceByte);
-    else if (block.get_Used() > 0)
+    // failure alone makes no empty chunk, and no silence). Before the zero nothing
+    // goes out.
+    if (bAfterZero && failure == LoopbackExit::kRunning)
+      block.EndCycle(gate, filler.EndCycle(block.get_CycleBytes(), nNow, gate.IsOpen()), nSilenceByte);
+    else if (bAfterZero && block.get_Used() > 0)
       block.EndCycle(gate);
     if (failure != LoopbackExit::kRunning) {
       pClient->Stop();

@@ -20,6 +20,7 @@
 #include <mmdeviceapi.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -68,8 +69,10 @@ class CLoopbackCapture {
   // Creates the enumerator; null restores the system's (MMDeviceEnumerator). Not while
   // a reader runs.
   void SetEnumeratorFactory(EnumeratorFactory pfnFactory);
-  // The clock the reader measures its cycles with, in microseconds; empty restores the
-  // system's steady clock. Not while a reader runs.
+  // The clock the reader measures its cycles with, in microseconds from the recording's
+  // zero; below zero (kTimeUnknown included) before it: what is drained then is dropped,
+  // and the time counts from the zero. Empty restores the default, the system's steady
+  // clock from the moment the stream starts. Not while a reader runs.
   void SetClock(std::function<std::int64_t()> fnClock);
 
   // The default playback endpoint's mix format, whole (an extensible format with its
@@ -110,6 +113,8 @@ class CLoopbackCapture {
   IAudioSink* m_pSink = nullptr;
   EnumeratorFactory m_pfnFactory;
   std::function<std::int64_t()> m_fnClock;
+  // The default clock's zero: the reader's stream has started (reader thread only).
+  std::chrono::steady_clock::time_point m_DefaultZero;
   CThreadHandle m_hThread;
   CEvent m_hWake;  // ends a cycle's sleep early when m_bStop is set
   std::atomic<LoopbackExit> m_LastExit{LoopbackExit::kRunning};

@@ -17,8 +17,8 @@ class CLoopbackRecordingAudio final : public IRecordingAudio {
   // endpoint, its client or a usable mix format cannot be had: the recording then has
   // no sound.
   const WaveFormatBlock* PrepareFormat() override;
-  // Starts the loopback reader.
-  void Start() override;
+  // Starts the loopback reader on the recording's clock.
+  void Start(RecordingClock fnClock) override;
   // Stops the reader; it writes the cycle it is in and ends before this returns.
   void Stop() override;
 
@@ -31,8 +31,10 @@ class CDeviceRecordingAudio final : public IRecordingAudio {
   // The capture format (PCM, 48,000 Hz, 8 bits, mono).
   const WaveFormatBlock* PrepareFormat() override;
   // Creates the buffer (and the chosen device again, after the last recording released
-  // it) and starts capturing; a device that fails leaves the recording without sound.
-  void Start() override;
+  // it) and starts capturing, its sound placed by the recording's clock (what it
+  // captured before the first grab is dropped); a device that fails leaves the
+  // recording without sound.
+  void Start(RecordingClock fnClock) override;
   // Collects the sound up to this moment, stops capturing and releases the device.
   void Stop() override;
 

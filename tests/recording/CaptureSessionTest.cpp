@@ -68,6 +68,25 @@ TEST_F(recording_CaptureSession, StartLoopAndEndInOrder) {
   EXPECT_EQ(run.control.get_Grabs(), 2u);
 }
 
+// The sound and the pictures start at one moment: the sound's clock, started before
+// the first grab, reads zero at that grab and then runs with the frames' own clock.
+TEST_F(recording_CaptureSession, TheSoundCountsFromTheFirstGrab) {
+  CaptureRun run;
+  CFakeAudio device(&run.host.log, "device");
+  g_bCaptureDevicePresent = 1;
+  run.sources.pCaptureDevice = &device;
+  std::vector<std::int64_t> atGrab;
+  run.host.fnOnGrab = [&](int n) {
+    atGrab.push_back(device.clock());
+    if (n == 2) run.control.Stop();
+  };
+  run.Record(0, 0, 8, 8, 10);
+  EXPECT_EQ(device.nClockAtStart, kClockBeforeFirstGrab) << "started ahead of the pictures";
+  // Each grab reads the clock 5 ms (the fake grab's cost) after it began; frames are
+  // due every 100 ms from the first.
+  EXPECT_EQ(atGrab, (std::vector<std::int64_t>{5000, 105000, 205000}));
+}
+
 // A rate typed with a fraction is the rate recorded: the encoder and the file get it to
 // a thousandth, and frames fall due at it (12.5 a second: every 80 ms).
 TEST_F(recording_CaptureSession, TheChosenRateIsKeptToAThousandthOfAFrame) {

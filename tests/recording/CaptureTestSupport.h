@@ -142,11 +142,17 @@ class CFakeAudio : public IRecordingAudio {
   explicit CFakeAudio(std::vector<std::string>* pLog, const char* szName, bool bAvailable = true)
       : m_pLog(pLog), m_strName(szName), m_bAvailable(bAvailable) {}
   WaveFormatBlock format = WaveFormatEx{3, 2, 44100, 352800, 8, 32, 0};
+  RecordingClock clock;  // as Start got it
+  std::int64_t nClockAtStart = 0;
   const WaveFormatBlock* PrepareFormat() override {
     m_pLog->push_back(m_strName + " format");
     return m_bAvailable ? &format : nullptr;
   }
-  void Start() override { m_pLog->push_back(m_strName + " start"); }
+  void Start(RecordingClock fnClock) override {
+    m_pLog->push_back(m_strName + " start");
+    clock = std::move(fnClock);
+    nClockAtStart = clock();
+  }
   void Stop() override { m_pLog->push_back(m_strName + " stop"); }
 
  private:

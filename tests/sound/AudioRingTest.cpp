@@ -453,9 +453,10 @@ std::string Describe(const std::vector<Step>& steps) {
 class CaptureTimelineTest : public testing::Test {
  protected:
   void SetUp() override { timeline.Begin(1000, 1); }
-  std::string Place(std::uint32_t nBytes, double dSeconds) {
+  std::string Place(std::uint32_t nBytes, double dSeconds) { return PlaceAt(nBytes, Us(dSeconds)); }
+  std::string PlaceAt(std::uint32_t nBytes, std::int64_t nMicros) {
     std::vector<Step> steps;
-    timeline.Place(nBytes, Us(dSeconds), &steps);
+    timeline.Place(nBytes, nMicros, &steps);
     return Describe(steps);
   }
   std::string Finish() {
@@ -537,6 +538,68 @@ TEST_F(CaptureTimelineTest, StillPausedAtTheEnd) {
   EXPECT_EQ(Place(400, 0.5), "K200 D200 ");
   EXPECT_EQ(Finish(), "") << "the rest of the recording was paused";
   EXPECT_EQ(timeline.get_Written(), 300u);
+}
+
+// The device is started before the pictures' first grab (the zero of the recording's
+// clock); what it captured before that grab must not lengthen the sound.
+TEST_F(CaptureTimelineTest, SoundCapturedBeforeTheZeroIsDropped) {
+  EXPECT_EQ(PlaceAt(300, kTimeUnknown), "D300 ") << "arrived before the zero was even known";
+  EXPECT_EQ(PlaceAt(100, kTimeUnknown), "D100 ");
+  EXPECT_EQ(Place(100, -0.05), "D100 ") << "all of it captured 0.15-0.05 s before the zero";
+  EXPECT_EQ(Place(100, 0.05), "D50 K50 ") << "the stream goes on where the last delivery ended: -0.05 to 0.05 s";
+  timeline.End(Us(0.15));
+  EXPECT_FALSE(timeline.IsComplete());
+  EXPECT_EQ(Finish(), "S100 ");
+  EXPECT_EQ(timeline.get_Written(), 150u) << "exactly the time from the first grab to the end";
+}
+
+TEST_F(CaptureTimelineTest, FirstDeliveryStraddlingTheZeroKeepsOnlyItsPartAfterIt) {
+  EXPECT_EQ(PlaceAt(200, kTimeUnknown), "D200 ");
+  // 250 bytes arriving 0.1 s after the zero: the sound of -0.15 to 0.1 s.
+  EXPECT_EQ(Place(250, 0.1), "D150 K100 ");
+  EXPECT_EQ(timeline.get_Position(), 100);
+  // The same when the device had already captured 20 more bytes by then.
+  CCaptureTimeline other;
+  other.Begin(1000, 1);
+  std::vector<Step> steps;
+  other.Place(250, Us(0.1), &steps, 20);
+  EXPECT_EQ(Describe(steps), "D170 K80 ");
+  EXPECT_EQ(Place(50, 0.15), "K50 ");
+  timeline.End(Us(0.15));
+  EXPECT_TRUE(timeline.IsComplete());
+  EXPECT_EQ(timeline.get_Written(), 150u);
+}
+
+TEST_F(CaptureTimelineTest, NegativeTimesAreNeverHugePositions) {
+  // A pause begun and ended before the zero, an end before the first delivery: no
+  // position wraps round to somewhere far in the stream.
+  timeline.SetPaused(true, kTimeUnknown);
+  timeline.SetPaused(false, Us(-0.02));
+  EXPECT_EQ(Place(100, -0.01), "D100 ");
+  EXPECT_EQ(timeline.get_Position(), -10);
+  EXPECT_EQ(Place(100, 0.1), "D10 K90 ") << "the stream is continuous: -10 to 90 ms";
+  timeline.End(Us(0.2));
+  EXPECT_EQ(Place(100, 0.2), "K100 ");
+  EXPECT_EQ(Finish(), "S10 ");
+  EXPECT_EQ(timeline.get_Written(), 200u);
+
+  CCaptureTimeline early;  // ended before its first grab: no sound at all
+  early.Begin(1000, 1);
+  early.End(kTimeUnknown);
+  std::vector<Step> steps;
+  early.Place(100, Us(-0.5), &steps);
+  early.Finish(&steps);
+  EXPECT_EQ(Describe(steps), "D100 ");
+  EXPECT_EQ(early.get_End(), 0);
+  EXPECT_EQ(early.get_Written(), 0u);
+}
+
+TEST_F(CaptureTimelineTest, PauseRightAfterTheZeroWithSoundFromBeforeIt) {
+  timeline.SetPaused(true, Us(0.0));
+  timeline.SetPaused(false, Us(0.05));
+  EXPECT_EQ(Place(200, 0.1), "D150 K50 ") << "100 before the zero, 50 paused";
+  timeline.End(Us(0.1));
+  EXPECT_EQ(timeline.get_Written(), 50u);
 }
 
 TEST_F(CaptureTimelineTest, BoundariesFallOnWholeFrames) {

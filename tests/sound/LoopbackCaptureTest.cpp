@@ -157,6 +157,40 @@ TEST_F(LoopbackCaptureTest, SilenceFillsTheTimeNothingWasPlayedSoTheSoundLastsAs
   EXPECT_EQ(sink.get_TotalBytes(), 20000u) << "2.5 s written for the 2.5 s that were not paused";
 }
 
+// The reader starts before the pictures' first grab, the zero of the recording's clock:
+// what it hears before that is not the recording's, and the time is counted from it.
+TEST_F(LoopbackCaptureTest, SoundBeforeTheRecordingsZeroIsDroppedAndTimeCountsFromIt) {
+  world.mixFormat = test::MakeMixFormat(WAVE_FORMAT_IEEE_FLOAT, 2, 1000, 32);
+  world.cycles = {{{500}}, {{100}}, {{60}, {40}}, {{470}}};
+  nNow = kTimeUnknown;
+  world.onCycle = [this](int nCycle) {
+    static constexpr std::int64_t kAt[] = {kTimeUnknown, -50000, 30000, 500000};
+    nNow = kAt[std::min(nCycle, 3)];
+  };
+  RunToEnd();
+  const auto blocks = sink.get_Blocks();
+  ASSERT_EQ(blocks.size(), 2u);
+  const auto straddling = Bytes({{2, 0}, {2, 1}});
+  EXPECT_EQ(blocks[0], std::vector<std::uint8_t>(straddling.end() - 240, straddling.end()))
+      << "of the cycle in which the zero passed, only its last 30 ms";
+  EXPECT_EQ(blocks[1], Bytes({{3, 0}}));
+  EXPECT_EQ(sink.get_TotalBytes(), 4000u) << "0.5 s written for the first 0.5 s, no silence added";
+}
+
+TEST_F(LoopbackCaptureTest, ReaderStartingAfterTheZeroFillsTheTimeBeforeItWithSilence) {
+  world.mixFormat = test::MakeMixFormat(WAVE_FORMAT_IEEE_FLOAT, 2, 1000, 32);
+  world.cycles = {{{200}}};
+  nNow = 300000;  // the first grab was 0.3 s ago when the stream started
+  world.onCycle = [this](int) { nNow = 500000; };
+  RunToEnd();
+  const auto blocks = sink.get_Blocks();
+  ASSERT_EQ(blocks.size(), 1u);
+  std::vector<std::uint8_t> want(2400, 0);
+  const auto sound = Bytes({{0, 0}});
+  want.insert(want.end(), sound.begin(), sound.end());
+  EXPECT_EQ(blocks[0], want) << "0.3 s of silence, then the sound as it arrived";
+}
+
 TEST_F(LoopbackCaptureTest, EightBitSoundIsFilledWithItsOwnSilence) {
   world.mixFormat = test::MakeMixFormat(WAVE_FORMAT_PCM, 1, 1000, 8);
   world.cycles = {{}, {{500}}};

@@ -5,6 +5,7 @@
 // of an unusual sub-format is recorded under its whole format.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 
 #include "RecorderTestSupport.h"
@@ -75,6 +76,14 @@ class RecordingSoundTest : public testing::Test {
     return v;
   }
 
+  // A recording clock whose zero is now.
+  static RecordingClock SteadyClock() {
+    const auto start = std::chrono::steady_clock::now();
+    return [start] {
+      return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+    };
+  }
+
   test::CTempDir dir;
   test::CFakeXvid xvid;
   DsWorld ds;
@@ -104,7 +113,7 @@ TEST_F(RecordingSoundTest, CaptureDeviceWritesIntoTheFileAndLeavesThePauseOut) {
     SCOPED_TRACE(nRecording);
     OpenFile(g_DeviceRecordingAudio, "rec" + std::to_string(nRecording) + ".avi");
     const std::uint64_t nBase = ds.get_Produced();
-    g_DeviceRecordingAudio.Start();
+    g_DeviceRecordingAudio.Start([this] { return ds.get_DeviceMicros(); });
     EXPECT_EQ(std::memcmp(&ds.createdWith.back(), &guid, sizeof guid), 0) << "the chosen device";
     ds.Produce(960, false);
     g_DirectSoundCapture.ReadBlock();
@@ -140,7 +149,7 @@ TEST_F(RecordingSoundTest, LoopbackHandsTheRecorderAPlainFormatAndWritesItsBlock
   EXPECT_EQ(pFormat->get_Size(), 18u);
 
   OpenFile(g_LoopbackRecordingAudio, "loopback.avi");
-  g_LoopbackRecordingAudio.Start();
+  g_LoopbackRecordingAudio.Start(SteadyClock());
   for (int i = 0; i < 4000 && wasapi.nCyclesBegun.load() < 3; ++i) ::Sleep(5);
   ASSERT_GE(wasapi.nCyclesBegun.load(), 3) << "the reader never came round";
   g_LoopbackRecordingAudio.Stop();
@@ -175,7 +184,7 @@ TEST_F(RecordingSoundTest, LoopbackOfAnotherSubFormatIsRecordedUnderItsWholeForm
   EXPECT_EQ(std::memcmp(pFormat->get(), wasapi.mixFormat.data(), 40), 0) << "the mix format as the device gave it";
 
   OpenFile(g_LoopbackRecordingAudio, "other.avi");
-  g_LoopbackRecordingAudio.Start();
+  g_LoopbackRecordingAudio.Start(SteadyClock());
   for (int i = 0; i < 4000 && wasapi.nCyclesBegun.load() < 3; ++i) ::Sleep(5);
   ASSERT_GE(wasapi.nCyclesBegun.load(), 3) << "the reader never came round";
   g_LoopbackRecordingAudio.Stop();

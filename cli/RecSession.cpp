@@ -180,7 +180,9 @@ RecOutcome RunRecording(const RecOptions& options) {
     if (options.pace == RecPace::kRealTime)
       std::this_thread::sleep_until(tStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(period * k));
     std::uint8_t* pSlot = g_FrameBuffer.get_WriteSlot();
+    const auto tGrab = std::chrono::steady_clock::now();
     pVideo->Grab(pSlot, static_cast<std::uint32_t>(k));
+    outcome.dSourceSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - tGrab).count();
     if (dump.IsOpen()) dump.Write(pSlot);
     // At full speed every frame is encoded exactly once: hand the next one over only
     // when the encoder has taken the previous one (it was drawn meanwhile). It then
@@ -197,6 +199,7 @@ RecOutcome RunRecording(const RecOptions& options) {
   pVideo->Close();
   outcome.dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - tBegin).count();
   outcome.dCpuSeconds = ProcessCpuSeconds() - dCpuStart;
+  outcome.dEncodeSeconds = g_Recorder.get_EncodeSeconds();
 
   if (dump.IsOpen() && !dump.Close()) {
     outcome.strError = "the frame file " + options.strSaveFrames + " could not be written";

@@ -20,6 +20,8 @@ struct RecOutcome {
   std::uint32_t nFrames = 0;  // video frames in the file
   double dSeconds = 0;        // from the start of the encoder to the file's close
   double dCpuSeconds = 0;     // processor time of the whole process meanwhile
+  double dEncodeSeconds = 0;  // of it, inside Xvid's encode calls
+  double dSourceSeconds = 0;  // a generated source: making its frames (the screen: 0)
   // --source screen: frames grabbed and handed to the encoder, grabs that gave no
   // frame, and the time from the first grab to the end of the last.
   std::uint32_t nGrabs = 0;

@@ -218,6 +218,7 @@ RecOutcome RunScreenRecording(const RecOptions& options) {
   outcome.files = g_Recorder.get_Files();
   outcome.dSeconds = std::chrono::duration<double>(tDone - tStart).count();
   outcome.dCpuSeconds = ProcessCpuSeconds() - dCpuStart;
+  outcome.dEncodeSeconds = g_Recorder.get_EncodeSeconds();
   outcome.nFrames = g_EncoderThread.get_FramesEncoded();
   outcome.nGrabs = capture.nGrabs;
   outcome.nSkipped = capture.nSkipped;

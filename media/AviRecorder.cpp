@@ -1,6 +1,7 @@
 #include "media/AviRecorder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -109,6 +110,7 @@ Result CAviRecorder::Reset() {
   m_bSoundAlive = m_bContinueDue = false;
   m_ClosedFiles.clear();
   m_nEncodeFailures = 0;
+  m_dEncodeSeconds = 0;
   m_bForceKeyFrame = false;
   return kOk;
 }
@@ -358,7 +360,9 @@ Result CAviRecorder::EncodeFrame(const void* pBits, std::int32_t nBytes, std::in
     m_Frame.length = -1;
     m_Stats = {};
     m_Stats.version = xvid::kVersion;
+    const auto tEncode = std::chrono::steady_clock::now();
     nCoded = m_Entries.pfnEncore(m_hEncoder, xvid::kEncEncode, &m_Frame, &m_Stats);
+    m_dEncodeSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - tEncode).count();
     bKey = (m_Frame.out_flags & xvid::kOutKeyFrame) != 0;
     if (nCoded > static_cast<int>(m_nEncodedFrameBytes)) nCoded = -1;  // cannot be: the library overran
   }
@@ -529,6 +533,11 @@ std::uint32_t CAviRecorder::get_FramesWritten() const {
 std::uint32_t CAviRecorder::get_EncodeFailures() const {
   std::lock_guard<std::mutex> lock(m_EncoderLock);
   return m_nEncodeFailures;
+}
+
+double CAviRecorder::get_EncodeSeconds() const {
+  std::lock_guard<std::mutex> lock(m_EncoderLock);
+  return m_dEncodeSeconds;
 }
 
 }  // namespace vantor

@@ -124,6 +124,9 @@ class CAviRecorder {
   std::uint32_t get_FramesWritten() const;
   // Encode calls the library failed during this recording.
   std::uint32_t get_EncodeFailures() const;
+  // Seconds spent inside the library's encode calls during this recording: the
+  // yardstick the rest of the pipeline's cost is measured against.
+  double get_EncodeSeconds() const;
 
   const BitmapInfoHeader& get_VideoFormat() const { return m_VideoFormat; }
   const WaveFormatBlock& get_AudioFormat() const { return m_AudioFormat; }
@@ -172,6 +175,7 @@ class CAviRecorder {
   // The library failed on the last frame: code the next one whole.
   bool m_bForceKeyFrame = false;
   std::uint32_t m_nEncodeFailures = 0;
+  double m_dEncodeSeconds = 0;
 
   Result m_nLastError = kOk;
   std::string m_strError;

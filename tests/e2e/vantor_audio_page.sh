@@ -24,10 +24,7 @@ pactl info >/dev/null 2>&1 || { echo "skipped: no sound server on the bench"; ex
 source "$src/tests/e2e/sound_lib.sh"
 cleanup() {
   stop_players
-  if [ -n "$prog_pid" ] && kill -0 "$prog_pid" 2>/dev/null; then
-    "$bench" run taskkill /f /im "$name" >/dev/null 2>&1 || true
-    kill "$prog_pid" 2>/dev/null || true
-  fi
+  vantor_end_program "$prog_pid" "$name"
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -20,10 +20,7 @@ target_pid=
 cleanup() {
   [ -n "$hold_pid" ] && kill "$hold_pid" 2>/dev/null
   [ -n "$target_pid" ] && kill "$target_pid" 2>/dev/null
-  if [ -n "$prog_pid" ] && kill -0 "$prog_pid" 2>/dev/null; then
-    "$bench" run taskkill /f /im "$name" >/dev/null 2>&1 || true
-    kill "$prog_pid" 2>/dev/null || true
-  fi
+  vantor_end_program "$prog_pid" "$name"
   rm -rf "$work"
 }
 trap cleanup EXIT

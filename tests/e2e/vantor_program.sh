@@ -8,6 +8,8 @@
 #                                          off the network
 #   fail MESSAGE                           the script's failure line, exit 1
 #   vantor_wait_for COMMAND...             up to 20 s for COMMAND to succeed
+#   vantor_end_program PID NAME            for a script's exit: ends the program NAME it
+#                                          started as PID, if that still runs
 #
 # The caller sets src (the source tree) and bench (its tools/winebench) before sourcing.
 
@@ -47,4 +49,13 @@ vantor_bench_env() {
   eval "$("$bench" env)"
   # The start-up update check goes to a proxy that refuses at once, never to the network.
   export http_proxy=${http_proxy:-http://127.0.0.1:1}
+}
+
+# A failed check leaves the program running: end it the way Windows would (taskkill /f),
+# then its Wine process, so that the next script finds the bench free.
+vantor_end_program() {
+  local pid=$1 name=$2
+  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 0
+  "$bench" run taskkill /f /im "$name" >/dev/null 2>&1 || true
+  kill "$pid" 2>/dev/null || true
 }

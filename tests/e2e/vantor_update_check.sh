@@ -16,10 +16,7 @@ server_pid=
 prog_pid=
 name=$(basename "$exe")
 cleanup() {
-  if [ -n "$prog_pid" ] && kill -0 "$prog_pid" 2>/dev/null; then
-    "$bench" run taskkill /f /im "$name" >/dev/null 2>&1 || true
-    kill "$prog_pid" 2>/dev/null || true
-  fi
+  vantor_end_program "$prog_pid" "$name"
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
   rm -rf "$work"
 }

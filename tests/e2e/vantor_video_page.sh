@@ -27,10 +27,7 @@ cleanup() {
   local pid
   exec 8>&- 2>/dev/null || true
   for pid in $hold_pid $target_pid $shell_pid $game_pid; do kill "$pid" 2>/dev/null || true; done
-  if [ -n "$prog_pid" ] && kill -0 "$prog_pid" 2>/dev/null; then
-    "$bench" run taskkill /f /im "$name" >/dev/null 2>&1 || true
-    kill "$prog_pid" 2>/dev/null || true
-  fi
+  vantor_end_program "$prog_pid" "$name"
   rm -rf "$work"
 }
 trap cleanup EXIT

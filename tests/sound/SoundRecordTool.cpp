@@ -16,6 +16,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -204,10 +205,19 @@ int Record(const Options& o, const std::wstring& strOut, bool bChooseDevice) {
       bPauseDone = true;
       const double tPause = Now();
       sink.m_bPaused = true;
+      // The tone sounds only inside the pause, away from its edges: the reader notes a
+      // pause at its next look (every 10 ms, later when the machine is busy), and what is
+      // played reaches the capture device only after the playback's latency. A tone
+      // started with the pause reached the file at the pause's place (one 50 ms window)
+      // in a quarter of the runs; one stopped at the resume could spill after it.
+      const DWORD nPauseMs = static_cast<DWORD>(o.dPauseFor * 1000);
+      const DWORD nEdgeMs = tone.empty() ? 0 : std::min<DWORD>(300, nPauseMs / 4);
+      ::Sleep(nEdgeMs);
       if (!tone.empty())
         ::PlaySoundW(reinterpret_cast<LPCWSTR>(tone.data()), nullptr, SND_MEMORY | SND_ASYNC | SND_LOOP);
-      ::Sleep(static_cast<DWORD>(o.dPauseFor * 1000));
+      ::Sleep(nPauseMs - 2 * nEdgeMs);
       if (!tone.empty()) ::PlaySoundW(nullptr, nullptr, 0);
+      ::Sleep(nEdgeMs);
       sink.m_bPaused = false;
       dPaused += Now() - tPause;
       continue;

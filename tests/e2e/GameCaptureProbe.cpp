@@ -68,21 +68,29 @@ class CRemoteRecord {
     pszName = pszName ? pszName + 1 : pszOstrel;
 
     m_dwPid = FindProcess(pszProcess);
-    if (!m_dwPid) return 2;
+    if (!m_dwPid) {
+      std::fprintf(stderr, "capture_probe: no process %s\n", pszProcess);
+      return 2;
+    }
     m_hProcess = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION,
                              FALSE, m_dwPid);
-    if (!m_hProcess) return 2;
-    HMODULE modules[512];
-    DWORD cbNeeded = 0;
-    if (!EnumProcessModules(m_hProcess, modules, sizeof(modules), &cbNeeded)) return 1;
-    for (DWORD i = 0; i < cbNeeded / sizeof(HMODULE) && i < 512; ++i) {
-      char szName[MAX_PATH] = {};
-      GetModuleBaseNameA(m_hProcess, modules[i], szName, MAX_PATH);
-      if (lstrcmpiA(szName, pszName) == 0) {
-        m_pRecord = reinterpret_cast<BYTE*>(modules[i]) + nOffset;
+    if (!m_hProcess) {
+      std::fprintf(stderr, "capture_probe: process %lu cannot be opened (error %lu)\n",
+                   static_cast<unsigned long>(m_dwPid), static_cast<unsigned long>(GetLastError()));
+      return 2;
+    }
+    // The module list is read out of the other process while it may be loading or
+    // unloading libraries (the target watch's Direct3D probes do), and a list read in
+    // the middle of a change fails or comes out short: read it again a little later.
+    for (int nTry = 0; nTry < 20; ++nTry) {
+      if (nTry > 0) Sleep(50);
+      if (const BYTE* pBase = FindModule(pszName)) {
+        m_pRecord = const_cast<BYTE*>(pBase) + nOffset;
         return 0;
       }
     }
+    std::fprintf(stderr, "capture_probe: no %s in process %lu (error %lu)\n", pszName,
+                 static_cast<unsigned long>(m_dwPid), static_cast<unsigned long>(GetLastError()));
     return 1;
   }
 
@@ -110,6 +118,18 @@ class CRemoteRecord {
   DWORD get_Pid() const { return m_dwPid; }
 
  private:
+  const BYTE* FindModule(const char* pszName) const {
+    HMODULE modules[512];
+    DWORD cbNeeded = 0;
+    if (!EnumProcessModules(m_hProcess, modules, sizeof(modules), &cbNeeded)) return nullptr;
+    for (DWORD i = 0; i < cbNeeded / sizeof(HMODULE) && i < 512; ++i) {
+      char szName[MAX_PATH] = {};
+      GetModuleBaseNameA(m_hProcess, modules[i], szName, MAX_PATH);
+      if (lstrcmpiA(szName, pszName) == 0) return reinterpret_cast<const BYTE*>(modules[i]);
+    }
+    return nullptr;
+  }
+
   DWORD m_dwPid = 0;
   HANDLE m_hProcess = nullptr;
   BYTE* m_pRecord = nullptr;

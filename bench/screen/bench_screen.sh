@@ -23,8 +23,9 @@
 #   bench/screen/bench_screen.sh REPORT_DIR [SECONDS]
 #   VANTOR_BENCH_BUILDS="DIR ..."  the Windows builds to measure (default: build/win32
 #                                  where 32-bit programs run, and build/win64)
-#   VANTOR_BENCH_GLIBC_TUNABLES=T  run VantorRec with GLIBC_TUNABLES=T instead of the
-#                                  bench's (tools/winebench); empty: glibc's defaults
+#   VANTOR_BENCH_GLIBC_TUNABLES=T  run VantorRec with GLIBC_TUNABLES=T instead of make
+#                                  run's (tools/winebench malloc-tunables); empty: glibc's
+#                                  defaults
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
 report=$1
@@ -49,8 +50,8 @@ bits_of() { od -An -tx2 -j$(( $(od -An -tu4 -j60 -N4 "$1") + 4 )) -N2 "$1" | gre
 
 "$bench" start >/dev/null
 eval "$("$bench" env)"
-# The Wine programs run with the bench's malloc settings, as make run starts them.
-rec_tunables=${VANTOR_BENCH_GLIBC_TUNABLES-${GLIBC_TUNABLES:-}}
+# The Wine programs run with the malloc settings make run starts them with.
+rec_tunables=${VANTOR_BENCH_GLIBC_TUNABLES-$("$bench" malloc-tunables)}
 read -r SW SH < <(xdotool getdisplaygeometry)
 mkdir -p "$report"
 out=$(mktemp -d)
